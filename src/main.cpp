@@ -1,0 +1,5 @@
+#include "demo.h"
+
+int main() {
+    return runProgram();
+}
