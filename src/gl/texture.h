@@ -1,0 +1,46 @@
+#pragma once
+// One image decoded from an encoded file in memory and uploaded as a 2D
+// OpenGL texture, bound to a texture unit while something is drawn with it.
+
+class Texture {
+public:
+    // Decodes `size` bytes at `data` and uploads them. Needs the Context. An
+    // image that cannot be decoded leaves the texture with name 0 (binding it
+    // binds no texture); nothing is printed.
+    Texture(const unsigned char* data, int size);
+    // Loads the archive entry called `name`. Needs the archive.
+    explicit Texture(const char* name);
+    // Leaves the OpenGL texture in place: textures live until the Context
+    // ends and takes them with it, so a name handed out by getId() stays
+    // valid after this object is gone.
+    ~Texture() = default;
+
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+
+    // Binds the texture to unit `unit` (0 = GL_TEXTURE0) and leaves that unit
+    // active. Ignored while the texture is already bound: the unit of the
+    // first bind stays recorded.
+    void bind(int unit);
+    // Unbinds it from the recorded unit and leaves that unit active. Does
+    // nothing when the texture is not bound.
+    void unbind();
+
+    // Wrap mode per axis: GL_REPEAT when true, GL_CLAMP when false. For an
+    // unbound texture.
+    void setWrap(bool repeatS, bool repeatT);
+    // Minification / magnification filter: GL_LINEAR when true, GL_NEAREST
+    // when false. For an unbound texture.
+    void setFilter(bool linearMin, bool linearMag);
+
+    unsigned int getId() const { return m_id; }
+    bool isBound() const { return m_bound; }
+    int getUnit() const { return m_unit; }
+
+private:
+    bool load(const unsigned char* data, int size);
+
+    bool m_bound;
+    int m_unit;
+    unsigned int m_id;
+};
