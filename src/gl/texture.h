@@ -2,11 +2,25 @@
 // One image decoded from an encoded file in memory and uploaded as a 2D
 // OpenGL texture, bound to a texture unit while something is drawn with it.
 
+#include <cstddef>
+
+// Largest width or height of an image that Texture hands to the decoder.
+const unsigned int kMaxImageSide = 16384;
+
+// True when `size` bytes at `data` are one complete, valid PNG file: the
+// signature, every chunk with its checksum, all image data (neither short nor
+// too long) and the closing IEND chunk, with no error or warning from libpng,
+// and neither side larger than kMaxImageSide. Reads nothing outside the
+// bytes given. Anything else, including other image formats, is refused.
+bool isCompletePng(const unsigned char* data, size_t size);
+
 class Texture {
 public:
-    // Decodes `size` bytes at `data` and uploads them. Needs the Context. An
-    // image that cannot be decoded leaves the texture with name 0 (binding it
-    // binds no texture); nothing is printed.
+    // Decodes `size` bytes at `data` and uploads them. Needs the Context.
+    // Only complete, valid PNG files are decoded (see isCompletePng): the
+    // decoder reads past the end of truncated or damaged files. Bytes that
+    // are refused or cannot be decoded leave the texture with name 0
+    // (binding it binds no texture); nothing is printed.
     Texture(const unsigned char* data, int size);
     // Loads the archive entry called `name`. Needs the archive.
     explicit Texture(const char* name);

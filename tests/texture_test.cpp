@@ -1,0 +1,319 @@
+#include "support/death.h"
+#include "support/files.h"
+#include "support/gl.h"
+
+#include "bx/archive.h"
+#include "gl/texture.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstring>
+
+namespace {
+
+const Rgba kRed{255, 0, 0, 255};
+const Rgba kGreen{0, 255, 0, 255};
+const Rgba kBlue{0, 0, 255, 255};
+const Rgba kWhite{255, 255, 255, 255};
+const char* kSource = "src/gl/texture.cpp";
+
+// 8x8 picture of four one-coloured 4x4 quadrants (DXT compression works on
+// 4x4 blocks, so every colour survives it exactly).
+Image quadrants(Rgba bottomLeft, Rgba bottomRight, Rgba topLeft, Rgba topRight) {
+    Image image(8, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            image.setPixel(x, y, y < 4 ? (x < 4 ? bottomLeft : bottomRight)
+                                       : (x < 4 ? topLeft : topRight));
+    return image;
+}
+
+const unsigned char* bytesOf(const std::string& s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
+}
+
+// Bytes copied to the very end of a readable page that is followed by an
+// inaccessible one: reading one byte past them crashes the process.
+class FencedBytes {
+public:
+    explicit FencedBytes(const std::string& bytes) {
+        const size_t page = size_t(sysconf(_SC_PAGESIZE));
+        const size_t pages = bytes.size() / page + 2;
+        m_size = pages * page;
+        void* base = mmap(nullptr, m_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) throw std::runtime_error("mmap failed");
+        m_base = static_cast<unsigned char*>(base);
+        unsigned char* fence = m_base + (pages - 1) * page;
+        if (mprotect(fence, page, PROT_NONE) != 0) throw std::runtime_error("mprotect failed");
+        m_data = fence - bytes.size();
+        if (!bytes.empty()) std::memcpy(m_data, bytes.data(), bytes.size());
+    }
+    ~FencedBytes() { munmap(m_base, m_size); }
+    FencedBytes(const FencedBytes&) = delete;
+    FencedBytes& operator=(const FencedBytes&) = delete;
+    const unsigned char* data() const { return m_data; }
+
+private:
+    unsigned char* m_base = nullptr;
+    unsigned char* m_data = nullptr;
+    size_t m_size = 0;
+};
+
+// A PNG chunk with its length and checksum.
+std::string chunk(const std::string& type, const std::string& data) {
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    std::string body = type + data;
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+    return be32(uint32_t(data.size())) + body + be32(uint32_t(crc));
+}
+
+// An 8-bit palette PNG of `width` x 1 pixels with the given palette (RGB
+// triples) and indices.
+std::string palettePng(const std::string& palette, const std::string& indices) {
+    std::string ihdr{0, 0, 0, char(indices.size()), 0, 0, 0, 1, 8, 3, 0, 0, 0};
+    std::string raw = std::string(1, '\0') + indices;
+    std::string packed(compressBound(uLong(raw.size())), '\0');
+    uLongf packedSize = uLongf(packed.size());
+    compress(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
+             reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()));
+    packed.resize(packedSize);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("PLTE", palette) +
+           chunk("IDAT", packed) + chunk("IEND", "");
+}
+
+GLint integerState(GLenum name) {
+    GLint value = -1;
+    glGetIntegerv(name, &value);
+    return value;
+}
+
+GLint textureOnUnit(int unit) {
+    GLint active = integerState(GL_ACTIVE_TEXTURE);
+    glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+    GLint bound = integerState(GL_TEXTURE_BINDING_2D);
+    glActiveTexture(GLenum(active));
+    return bound;
+}
+
+// The colour that the texture shows at (s, t), drawn through the window.
+Rgba sampled(Texture& texture, float s, float t) {
+    texture.bind(0);
+    drawSample(s, t);
+    texture.unbind();
+    return readWindow().pixel(10, 10);
+}
+
+} // namespace
+
+TEST(PngCheck, AcceptsCompleteFilesOfEveryChannelLayout) {
+    Image image = quadrants(kRed, kGreen, kBlue, kWhite);
+    for (PngKind kind : {PngKind::Rgba, PngKind::Rgb, PngKind::Grey}) {
+        std::string png = encodePng(image, kind);
+        EXPECT_TRUE(isCompletePng(bytesOf(png), png.size()));
+    }
+    // Bytes after the closing chunk are not part of the image and do no harm.
+    std::string png = encodePng(image) + "trailing";
+    EXPECT_TRUE(isCompletePng(bytesOf(png), png.size()));
+}
+
+TEST(PngCheck, RefusesEveryTruncationAndDamagedChunks) {
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
+    for (size_t n = 0; n < png.size(); ++n) {
+        FencedBytes fenced(png.substr(0, n));
+        EXPECT_FALSE(isCompletePng(fenced.data(), n)) << "cut at " << n;
+    }
+    // A chunk length far beyond the end of the file.
+    std::string longChunk = png;
+    longChunk[png.find("IDAT") - 4] = char(0xFF);
+    EXPECT_FALSE(isCompletePng(bytesOf(longChunk), longChunk.size()));
+    std::string badChecksum = png;
+    badChecksum[29] = char(badChecksum[29] ^ 1); // last byte of the IHDR checksum
+    EXPECT_FALSE(isCompletePng(bytesOf(badChecksum), badChecksum.size()));
+    std::string badData = png;
+    const size_t idatData = png.find("IDAT") + 4;
+    badData[idatData + 3] = char(badData[idatData + 3] ^ 0x40); // compressed image data
+    EXPECT_FALSE(isCompletePng(bytesOf(badData), badData.size()));
+    EXPECT_FALSE(isCompletePng(nullptr, 100));
+}
+
+TEST(PngCheck, RefusesOtherFormatsAndPaletteIndicesPastThePalette) {
+    const std::string others[] = {
+        std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11) + std::string(64, '\0'), // JPEG
+        "BM" + std::string(64, '\0'),                                             // BMP
+        std::string("\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x02\x00\x18\x00", 18) +
+            std::string(12, '\x7F'),                                              // TGA
+        "DDS " + std::string(124, '\0'),                                          // DDS
+        "not an image at all"};
+    for (const std::string& bytes : others)
+        EXPECT_FALSE(isCompletePng(bytesOf(bytes), bytes.size())) << bytes.substr(0, 4);
+
+    std::string twoColours("\xFF\x00\x00\x00\xFF\x00", 6);
+    std::string good = palettePng(twoColours, std::string("\x00\x01\x01\x00", 4));
+    EXPECT_TRUE(isCompletePng(bytesOf(good), good.size()));
+    std::string bad = palettePng(twoColours, std::string("\x00\x01\x02\x00", 4));
+    EXPECT_FALSE(isCompletePng(bytesOf(bad), bad.size()));
+}
+
+class TextureLoading : public GlTest {};
+
+TEST_F(TextureLoading, TheFilesBottomLeftPixelIsAtTheOriginAndTheImageRepeats) {
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite), PngKind::Rgb);
+    Texture texture(bytesOf(png), int(png.size()));
+    ASSERT_NE(texture.getId(), 0u);
+    EXPECT_EQ(sampled(texture, 0.125f, 0.125f), kRed);
+    EXPECT_EQ(sampled(texture, 0.875f, 0.125f), kGreen);
+    EXPECT_EQ(sampled(texture, 0.125f, 0.875f), kBlue);
+    EXPECT_EQ(sampled(texture, 0.875f, 0.875f), kWhite);
+    // Outside 0 to 1 the picture repeats in both directions.
+    EXPECT_EQ(sampled(texture, 1.125f, 2.125f), kRed);
+    EXPECT_EQ(sampled(texture, -0.125f, -0.875f), kGreen);
+    EXPECT_EQ(sampled(texture, -1.875f, 0.875f), kBlue);
+    // Linear filtering blends across the repeat seam at the very origin.
+    EXPECT_NE(sampled(texture, 0.0f, 0.0f), kRed);
+    texture.setFilter(false, false);
+    EXPECT_EQ(sampled(texture, 0.0f, 0.0f), kRed);
+}
+
+TEST_F(TextureLoading, AlphaIsKeptAndOpaqueFilesStayOpaque) {
+    Image image = quadrants(Rgba{255, 0, 0, 0}, Rgba{0, 255, 0, 128}, kBlue, Rgba{255, 255, 255, 0});
+    std::string withAlpha = encodePng(image, PngKind::Rgba);
+    Texture translucent(bytesOf(withAlpha), int(withAlpha.size()));
+    Image stored = readTexture(translucent.getId());
+    ASSERT_EQ(stored.width, 8);
+    ASSERT_EQ(stored.height, 8);
+    EXPECT_EQ(stored.pixel(1, 1).a, 0);
+    EXPECT_NEAR(stored.pixel(6, 1).a, 128, 1);
+    EXPECT_EQ(stored.pixel(1, 6).a, 255);
+    EXPECT_EQ(stored.pixel(6, 6).a, 0);
+
+    std::string opaque = encodePng(image, PngKind::Rgb);
+    Texture solid(bytesOf(opaque), int(opaque.size()));
+    Image solidStored = readTexture(solid.getId());
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(solidStored.pixel(x, y).a, 255);
+}
+
+TEST_F(TextureLoading, ConstructionLeavesNothingBound) {
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
+    glActiveTexture(GL_TEXTURE2);
+    Texture texture(bytesOf(png), int(png.size()));
+    EXPECT_FALSE(texture.isBound());
+    EXPECT_EQ(integerState(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+    EXPECT_EQ(textureOnUnit(0), 0);
+}
+
+TEST_F(TextureLoading, ASecondBindIsIgnoredAndUnbindReleasesTheRecordedUnit) {
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
+    Texture texture(bytesOf(png), int(png.size()));
+    const GLint id = GLint(texture.getId());
+    texture.bind(1);
+    texture.bind(0);
+    EXPECT_EQ(texture.getUnit(), 1);
+    EXPECT_EQ(textureOnUnit(1), id);
+    EXPECT_EQ(textureOnUnit(0), 0);
+    EXPECT_EQ(integerState(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+
+    glActiveTexture(GL_TEXTURE3);
+    texture.unbind();
+    EXPECT_EQ(textureOnUnit(1), 0);
+    EXPECT_EQ(integerState(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+
+    // Unbinding again touches nothing: neither the active unit nor what
+    // another texture has bound on the recorded unit.
+    Texture other(bytesOf(png), int(png.size()));
+    other.bind(1);
+    glActiveTexture(GL_TEXTURE2);
+    texture.unbind();
+    EXPECT_EQ(integerState(GL_ACTIVE_TEXTURE), GL_TEXTURE2);
+    EXPECT_EQ(textureOnUnit(1), GLint(other.getId()));
+    other.unbind();
+}
+
+TEST_F(TextureLoading, ClampingBlendsTheEdgeWithTheBorder) {
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
+    Texture texture(bytesOf(png), int(png.size()));
+    texture.setWrap(false, true);
+    // Far right of the green quadrant: half the green texel, half the
+    // transparent black border.
+    Rgba edge = sampled(texture, 3.0f, 0.125f);
+    EXPECT_LE(channelDistance(edge, Rgba{0, 128, 0, 128}), 2) << edge;
+    // t still repeats.
+    EXPECT_EQ(sampled(texture, 0.875f, 1.125f), kGreen);
+}
+
+TEST_F(TextureLoading, UndecodableBytesGiveNameZeroAndBindNothing) {
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
+    std::string damaged = png;
+    damaged[png.find("IDAT") - 4] = char(0xFF); // a chunk length past the end
+    const std::string inputs[] = {"", "not an image", png.substr(0, png.size() / 2),
+                                  png.substr(0, png.size() - 1), damaged};
+    for (const std::string& bytes : inputs) {
+        // The bytes end at an inaccessible page: reading past them crashes.
+        FencedBytes fenced(bytes);
+        Texture texture(fenced.data(), int(bytes.size()));
+        EXPECT_EQ(texture.getId(), 0u) << bytes.size() << " bytes";
+        texture.bind(0);
+        EXPECT_EQ(textureOnUnit(0), 0);
+        texture.unbind();
+    }
+    // A negative size is refused as well.
+    Texture negative(bytesOf(png), -1);
+    EXPECT_EQ(negative.getId(), 0u);
+    // The complete file in the same kind of buffer loads.
+    FencedBytes fenced(png);
+    Texture complete(fenced.data(), int(png.size()));
+    EXPECT_NE(complete.getId(), 0u);
+}
+
+TEST_F(TextureLoading, EveryTruncationIsRefusedSafely) {
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite), PngKind::Rgb);
+    for (size_t n = 0; n < png.size(); ++n) {
+        FencedBytes fenced(png.substr(0, n));
+        Texture texture(fenced.data(), int(n));
+        EXPECT_EQ(texture.getId(), 0u) << "cut at " << n;
+    }
+}
+
+TEST_F(TextureLoading, LoadsAnArchiveEntryByName) {
+    TempDir dir;
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
+    std::string name = "img.png";
+    name.resize(256, '\0');
+    std::string size{char(png.size() & 0xFF), char(png.size() >> 8), 0, 0};
+    writeFile(dir / "a.velk", std::string("\x01\x00\x00\x00", 4) + name + size + png);
+    ScopedChdir here(dir.path());
+    Bx::Archive archive("a.velk");
+    Texture texture("img.png");
+    ASSERT_NE(texture.getId(), 0u);
+    EXPECT_EQ(sampled(texture, 0.875f, 0.875f), kWhite);
+}
+
+TEST(TextureWithoutContext, StopsWithTheContextAssertionOrLoadsNothing) {
+    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
+    DeathResult r = runInChild([&] { Texture texture(bytesOf(png), int(png.size())); });
+    EXPECT_TRUE(r.aborted);
+    EXPECT_EQ(r.out, assertionBlock("Context::ms_context != 0", kSource,
+                                    sourceLineOf(kSource, "\"Cannot create a texture with no context\""),
+                                    "Cannot create a texture with no context"));
+
+    r = runInChild([] { Texture texture("preload.png"); });
+    EXPECT_TRUE(r.aborted);
+    EXPECT_EQ(r.out, assertionBlock("Bx::Archive::ms_archive != 0", kSource,
+                                    sourceLineOf(kSource, "\"No archive in memory, cannot load texture \""),
+                                    "No archive in memory, cannot load texture preload.png"));
+
+    // By name there is no context check: the load fails and gives name 0.
+    TempDir dir;
+    std::string name = "img.png";
+    name.resize(256, '\0');
+    std::string size{char(png.size() & 0xFF), char(png.size() >> 8), 0, 0};
+    writeFile(dir / "a.velk", std::string("\x01\x00\x00\x00", 4) + name + size + png);
+    ScopedChdir here(dir.path());
+    Bx::Archive archive("a.velk");
+    Texture texture("img.png");
+    EXPECT_EQ(texture.getId(), 0u);
+}
