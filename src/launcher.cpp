@@ -1,5 +1,11 @@
 #include "launcher.h"
 
+#include "dialog.h"
+
+#include <GLFW/glfw3.h>
+
+#include <cstdio>
+
 LaunchSettings defaultLaunchSettings() {
     LaunchSettings s;
     s.width = 640;
@@ -13,7 +19,85 @@ LaunchSettings defaultLaunchSettings() {
     return s;
 }
 
-// Until the dialog exists, the launcher confirms the defaults.
-int runLauncher(LaunchSettings*) {
-    return 1;
+int32_t bitsPerPixelOf(int redBits, int greenBits, int blueBits) {
+    if (redBits == 8 && greenBits == 8 && blueBits == 8) return 32;
+    return redBits + greenBits + blueBits;
+}
+
+namespace {
+
+void ignoreGlfwError(int, const char*) {}
+
+} // namespace
+
+std::vector<DisplayMode> primaryDisplayModes() {
+    std::vector<DisplayMode> modes;
+    // Without a display the library cannot start; the list then stays
+    // empty and nothing is reported here (the dialog cannot show either).
+    GLFWerrorfun previous = glfwSetErrorCallback(ignoreGlfwError);
+    if (glfwInit()) {
+        if (GLFWmonitor* monitor = glfwGetPrimaryMonitor()) {
+            int count = 0;
+            const GLFWvidmode* list = glfwGetVideoModes(monitor, &count);
+            for (int i = 0; list && i < count; ++i) {
+                const GLFWvidmode& m = list[i];
+                modes.push_back({m.width, m.height,
+                                 bitsPerPixelOf(m.redBits, m.greenBits, m.blueBits)});
+            }
+        }
+        // The window's context starts the library again for itself.
+        glfwTerminate();
+    }
+    glfwSetErrorCallback(previous);
+    return modes;
+}
+
+LauncherState::LauncherState(const LaunchSettings& settings,
+                             const std::vector<DisplayMode>& modes)
+    : m_selected(-1), m_fullscreen(settings.windowed == 0) {
+    for (const DisplayMode& mode : modes) {
+        if (m_sizes.size() >= kMaxSizes) break;
+        if (mode.bitsPerPixel != settings.bitsPerPixel) continue;
+        // Modes that differ only in refresh rate come one after another;
+        // only the entry listed last is compared.
+        if (!m_sizes.empty() && m_sizes.back().width == mode.width &&
+            m_sizes.back().height == mode.height)
+            continue;
+        m_sizes.push_back({mode.width, mode.height});
+    }
+    for (size_t i = 0; i < m_sizes.size(); ++i)
+        if (m_sizes[i].width == settings.width && m_sizes[i].height == settings.height)
+            m_selected = int(i);
+}
+
+std::string LauncherState::itemText(size_t index) const {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%d * %d", int(m_sizes.at(index).width),
+                  int(m_sizes.at(index).height));
+    return text;
+}
+
+void LauncherState::select(int index) {
+    m_selected = (index >= 0 && size_t(index) < m_sizes.size()) ? index : -1;
+}
+
+void LauncherState::confirm(LaunchSettings* settings) const {
+    // With no item selected there is no size to take; the record keeps the
+    // size it came with, which the demo can run at.
+    if (m_selected >= 0) {
+        settings->width = m_sizes[size_t(m_selected)].width;
+        settings->height = m_sizes[size_t(m_selected)].height;
+    }
+    settings->windowed = m_fullscreen ? 0 : 1;
+    settings->windowedOption = 0;
+    settings->optionA = 0;
+    settings->optionB = 0;
+}
+
+int runLauncher(LaunchSettings* settings) {
+    if (!startDialogToolkit()) return -1;
+    LauncherState state(*settings, primaryDisplayModes());
+    int result = runLauncherDialog(state);
+    if (result == 1) state.confirm(settings);
+    return result;
 }
