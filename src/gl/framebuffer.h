@@ -7,7 +7,7 @@ class RenderTarget;
 
 class FrameBuffer {
 public:
-    static const unsigned int kMaxRenderTargets = 4;
+    static constexpr unsigned int kMaxRenderTargets = 4;
 
     // Creates the framebuffer object and a GL_DEPTH_COMPONENT24 depth texture
     // of this size, attached as its depth buffer. Needs the Context.

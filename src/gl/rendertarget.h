@@ -5,7 +5,7 @@
 class RenderTarget {
 public:
     // Sentinel bound unit while the render target is not bound.
-    static const int kNotBound = 2147483647;
+    static constexpr int kNotBound = 2147483647;
 
     // Allocates level 0 with format GL_RGBA and no data: pixel type
     // GL_UNSIGNED_BYTE for GL_RGBA8, GL_FLOAT for every other internal
