@@ -158,15 +158,7 @@ TEST(ReferenceBlocks, HashAndNoiseTakeTheirCornersFromTheCellNumber)
     EXPECT_EQ(fbm4(vec2(0.0f), 0.0f), 0.0f);
 }
 
-TEST(ReferenceBlocks, OctaveMatricesAreBuiltFromTheirColumns)
-{
-    EXPECT_VEC_NEAR(octaveMatrix3() * vec3(1, 2, 3),
-                    vec3(-0.80f * 2 - 0.60f * 3, 0.80f * 1 + 0.36f * 2 - 0.48f * 3,
-                         0.60f * 1 - 0.48f * 2 + 0.64f * 3), 1e-6f);
-    EXPECT_VEC_NEAR(octaveMatrix2() * vec2(1, 2), vec2(0.10f - 1.20f, 0.60f + 2.00f), 1e-6f);
-}
-
-// The fractal sums written out from the expanded octave transforms.
+// The fractal sums written out from the expanded octave transforms (matrices by columns).
 TEST(ReferenceBlocks, FractalSumsWeighAndTransformTheirOctaves)
 {
     auto m3 = [](vec3 p) {
@@ -276,7 +268,8 @@ TEST(ReferenceLattice, DistancesOfTheHollowedBoxBallAndLattice)
     EXPECT_EQ(Lattice::inbBox(vec3(3, 2.7f, 0), 0.0f), 0.0f);
     EXPECT_EQ(Lattice::inbBox(vec3(3, 3, 3), 0.0f), 0.0f);
     EXPECT_NEAR(Lattice::inbBox(vec3(3, 2.6f, 0), 0.0f), 4.0f - std::sqrt(9 + 2.6f * 2.6f), 1e-5f);
-    EXPECT_NEAR(Lattice::inbBox(vec3(3.5f, 0, 0), 1.0f), 0.5f, 1e-6f);   // box grows to 3.9
+    EXPECT_NEAR(Lattice::inbBox(vec3(3.5f, 3.5f, 0), 0.0f), std::sqrt(0.5f), 1e-6f);
+    EXPECT_EQ(Lattice::inbBox(vec3(3.5f, 3.5f, 0), 1.0f), 0.0f);   // the box grows to 3.9
     // The ball of boxes: repetition offset 0.75 with period 1.2, ball radius 1.5.
     EXPECT_NEAR(Lattice::bBox(vec3(0.0f), 0.0f), std::sqrt(0.75f) - 0.1f, 1e-6f);
     EXPECT_NEAR(Lattice::bBox(vec3(0.0f), 1.0f), -0.1f, 1e-6f);          // boxes grow to 1.15
@@ -326,7 +319,6 @@ TEST(ReferenceColumn, DepthFogColours)
     EXPECT_VEC_NEAR(Column::fog(10.0f), vec4(0.4f, 0.44f, 0.8f, 1.0f), 1e-6f);
     EXPECT_EQ(toRGBA8(Column::fog(50.0f)), glm::u8vec4(0, 0, 0, 255));
     EXPECT_NEAR(Column::fog(1.0f / 0.06f).r, 0.0f, 1e-6f);
-    EXPECT_NEAR(Column::fog(1.0f / 0.056f).g, 0.0f, 1e-6f);
     EXPECT_EQ(Column::shade({60.0f, 1.0f, vec3(0.0f), 16}, Column::cameraPosition()), vec4(0, 0, 0, 1));
     // The distance comes from the point reached.
     const vec3 prp = Column::cameraPosition();
@@ -340,7 +332,6 @@ TEST(ReferenceNoisyBox, NoiseScaledBallAndFog)
     EXPECT_EQ(NoisyBox::inObj(vec3(0.0f), 0.0f, 0.0f), 0.0f);
     EXPECT_EQ(NoisyBox::inObj(vec3(0.0f), 0.0f, 1.0f), 0.0f);
     EXPECT_NE(NoisyBox::inObj(vec3(0.0f), 5.0f, 0.0f), 0.0f);
-    EXPECT_VEC_NEAR(NoisyBox::drift(0.0f), vec3(0, 0, 1), 0.0f);
     // Ball radius 2.5: at (3, 0, 0) the boxes decide, not the sphere.
     EXPECT_NEAR(NoisyBox::bBox(vec3(3, 0, 0), 0.0f), std::sqrt(0.5f) - 0.1f, 1e-6f);
     EXPECT_NEAR(NoisyBox::bBox(vec3(0.0f), 0.0f), std::sqrt(0.75f) - 0.1f, 1e-6f);
@@ -494,7 +485,9 @@ TEST(ReferenceCredits, CloudColourAndBrightnessFollowTheWarpedNoise)
     u.blue = &blue;
     u.credit = &credit;
     const vec2 uv(0.2f, 0.35f);   // p.x = -0.6: pure cloud
+    const vec2 p3 = screenPosition(uv) * 3.0f;
     const float n = Credits::warpedNoise(screenPosition(uv), u.time);
+    EXPECT_EQ(n, fbm4(p3 + fbm4(p3 + fbm4(p3, u.time), u.time), u.time));
     ASSERT_GT(n, 0.01f);
     // lowFreq 0: brightness floor 0.1, so 0.2 * n * (0.58, 1.16, 1.45).
     u.lowFreq = 0.0f;
@@ -503,8 +496,6 @@ TEST(ReferenceCredits, CloudColourAndBrightnessFollowTheWarpedNoise)
     EXPECT_VEC_NEAR(credits(uv, u), vec4(2.0f * (n + 0.1f) * n * vec3(0.58f, 1.16f, 1.45f), 1.0f), 1e-5f);
     // The noise flows with the scene clock, not with the playback time.
     EXPECT_NE(Credits::warpedNoise(screenPosition(uv), 62.0f), n);
-    u.rtime = 60.0f;
-    EXPECT_VEC_NEAR(credits(uv, u), vec4(2.0f * (n + 0.1f) * n * vec3(0.58f, 1.16f, 1.45f), 1.0f), 1e-5f);
 }
 
 TEST(ReferencePost, CurvatureFadeTintAndScanLines)
@@ -560,7 +551,7 @@ TEST(ReferencePost, FlashAndLyricsOnTop)
 {
     const Image grey = uniformImage(64, 40, vec4(0.6f, 0.6f, 0.6f, 1.0f));
     const Image clear = uniformImage(8, 8, vec4(0.0f));
-    const Image opaque = uniformImage(8, 8, vec4(0.2f, 0.7f, 0.1f, 1.0f));
+    const Image opaque = patternImage(8, 8);
     const Image halfLyrics = uniformImage(8, 8, vec4(0.2f, 0.7f, 0.1f, 0.5f));
     Uniforms u;
     u.time = 7.0f;
@@ -576,8 +567,8 @@ TEST(ReferencePost, FlashAndLyricsOnTop)
     u.rt1 = &opaque;
     for (float white : {0.0f, 0.5f, 1.0f}) {
         u.white = white;
-        for (vec2 uv : {vec2(0.0f), vec2(0.5f), vec2(0.2f, 0.9f)})
-            EXPECT_VEC_NEAR(post(uv, u), vec4(0.2f, 0.7f, 0.1f, 1.0f), 1e-6f);
+        for (vec2 uv : {vec2(0.0f), vec2(0.5f), vec2(0.2f, 0.9f), vec2(0.08f, 0.12f)})
+            EXPECT_VEC_NEAR(post(uv, u), sample(opaque, uv, Wrap::Repeat), 1e-6f);
     }
     // Straight alpha: half the lyrics over the black corner, alpha 1 - a + a*a.
     u.white = 0.0f;
