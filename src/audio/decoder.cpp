@@ -125,10 +125,13 @@ DecodedAudio decodeMp3(const unsigned char* bytes, size_t size, const std::atomi
                                        : "not an MP3 stream: " + failure;
         return result;
     }
-    if (!failure.empty() && result.samples.empty()) {
+    if (result.samples.size() < static_cast<size_t>(result.channels)) {
+        // A header without a single frame of audio plays nothing.
+        result.samples.clear();
         result.sampleRate = 0;
         result.channels = 0;
-        result.error = "cannot decode MP3 stream: " + failure;
+        result.error = failure.empty() ? "the MP3 stream holds no audio"
+                                       : "cannot decode MP3 stream: " + failure;
         return result;
     }
     // Drop a partial frame, should a decoder ever hand one out.

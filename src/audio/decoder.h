@@ -33,7 +33,8 @@ struct DecodedAudio {
 // frames() * channels values at `sampleRate`.
 //
 // - Bytes in which no MP3 format can be found (empty input, text, random
-//   bytes) are an error: `error` says why, and there are no samples.
+//   bytes), or a stream without a single frame of audio, are an error:
+//   `error` says why, and there are no samples.
 // - A file cut short decodes to the part that is there, without error.
 // - When libmpg123 gives up part way through a stream that has already
 //   produced audio, the audio decoded so far is returned, without error,

@@ -261,6 +261,10 @@ bool System::init(int maxChannels) {
     for (int i = 0; i < maxChannels; ++i)
         m_channels.push_back(std::unique_ptr<Channel>(new Channel()));
     if (m_output == Output::Auto) {
+        // SDL's audio brings up its event subsystem, which would otherwise
+        // take over SIGINT and SIGTERM and turn them into events that no one
+        // reads: Ctrl+C would no longer stop the program.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
             m_sdlAudio = true;
         else
