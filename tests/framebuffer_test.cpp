@@ -110,23 +110,6 @@ TEST_F(FrameBufferDrawing, UpToFourRenderTargetsEachOnItsOwnAttachment) {
     }
 }
 
-TEST_F(FrameBufferDrawing, DestructionReleasesTargetsDepthAndObject) {
-    GLuint target, depth, object;
-    {
-        FrameBuffer fb(8, 8);
-        fb.addRenderTarget(GL_RGBA8);
-        target = fb.getRenderTarget(0)->getId();
-        depth = fb.getDepthTexture();
-        object = fb.getId();
-        EXPECT_TRUE(glIsTexture(target));
-        EXPECT_TRUE(glIsTexture(depth));
-        EXPECT_TRUE(glIsFramebuffer(object));
-    }
-    EXPECT_FALSE(glIsTexture(target));
-    EXPECT_FALSE(glIsTexture(depth));
-    EXPECT_FALSE(glIsFramebuffer(object));
-}
-
 class RenderTargets : public GlTest {};
 
 // With a pixel unpack buffer bound, the texture allocation reads its initial

@@ -3,7 +3,6 @@
 
 #include "gl/shader.h"
 
-#include <algorithm>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -125,16 +124,6 @@ TEST_F(ShaderProgram, UnknownUniformNamesAreIgnoredSilently) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     EXPECT_EQ(drawnColour(), (Rgba{102, 0, 0, 255}));
     shader.unbind();
-}
-
-TEST_F(ShaderProgram, TwoShadersShareNothing) {
-    Shader red(kVertex, kRedFragment);
-    Shader other(kVertex, kUniformFragment);
-    std::vector<GLuint> names = {red.getVertexShader(), red.getFragmentShader(),
-                                 other.getVertexShader(), other.getFragmentShader()};
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
-    EXPECT_NE(red.getProgram(), other.getProgram());
 }
 
 TEST_F(ShaderProgram, DestructorDeletesTheProgramThenFragmentThenVertexShader) {

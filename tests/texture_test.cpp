@@ -197,15 +197,6 @@ TEST_F(TextureLoading, AlphaIsKeptAndOpaqueFilesStayOpaque) {
         for (int x = 0; x < 8; ++x) EXPECT_EQ(solidStored.pixel(x, y).a, 255);
 }
 
-TEST_F(TextureLoading, ConstructionLeavesNothingBound) {
-    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
-    glActiveTexture(GL_TEXTURE2);
-    Texture texture(bytesOf(png), int(png.size()));
-    EXPECT_FALSE(texture.isBound());
-    EXPECT_EQ(integerState(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
-    EXPECT_EQ(textureOnUnit(0), 0);
-}
-
 TEST_F(TextureLoading, ASecondBindIsIgnoredAndUnbindReleasesTheRecordedUnit) {
     std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite));
     Texture texture(bytesOf(png), int(png.size()));
@@ -267,15 +258,6 @@ TEST_F(TextureLoading, UndecodableBytesGiveNameZeroAndBindNothing) {
     FencedBytes fenced(png);
     Texture complete(fenced.data(), int(png.size()));
     EXPECT_NE(complete.getId(), 0u);
-}
-
-TEST_F(TextureLoading, EveryTruncationIsRefusedSafely) {
-    std::string png = encodePng(quadrants(kRed, kGreen, kBlue, kWhite), PngKind::Rgb);
-    for (size_t n = 0; n < png.size(); ++n) {
-        FencedBytes fenced(png.substr(0, n));
-        Texture texture(fenced.data(), int(n));
-        EXPECT_EQ(texture.getId(), 0u) << "cut at " << n;
-    }
 }
 
 TEST_F(TextureLoading, LoadsAnArchiveEntryByName) {

@@ -119,21 +119,6 @@ TEST_F(VertexBufferDrawing, DrawUploadsOnceAndLaterChangesAreNotSent) {
     EXPECT_EQ(window.pixel(kWidth - 5, 5), kBlack);
 }
 
-TEST_F(VertexBufferDrawing, DestructionDeletesTheBufferObjects) {
-    GLuint vertices, indices;
-    {
-        VertexBuffer buffer;
-        buffer.setVertices(4, kLeftHalf);
-        buffer.setIndices(6, kTwoTriangles);
-        buffer.upload();
-        vertices = buffer.getVertexBufferId();
-        indices = buffer.getIndexBufferId();
-        EXPECT_TRUE(glIsBuffer(vertices));
-    }
-    EXPECT_FALSE(glIsBuffer(vertices));
-    EXPECT_FALSE(glIsBuffer(indices));
-}
-
 TEST(VertexBufferWithoutContext, StopsWithTheContextAssertion) {
     const char* source = "src/gl/vertexbuffer.cpp";
     DeathResult r = runInChild([] { VertexBuffer buffer; });
