@@ -45,3 +45,12 @@ target_link_libraries(tidewane-measure PRIVATE tidewane_assetgen velk)
 # Composes the generated pictures as the show places them, for review.
 add_executable(tidewane-preview ${CMAKE_SOURCE_DIR}/tools/assets/preview.cpp)
 target_link_libraries(tidewane-preview PRIVATE tidewane_assetgen)
+
+# Times the second loading batch through the texture loader (needs a display).
+add_executable(tidewane-loadbench ${CMAKE_SOURCE_DIR}/tools/assets/loadbench.cpp)
+target_link_libraries(tidewane-loadbench PRIVATE velk)
+
+# The asset tests also check the limiter of the synthesizer directly. The
+# test targets are made after this file is read, so link them afterwards.
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL
+  target_link_libraries assets_test PRIVATE tidewane_assetgen)

@@ -1,5 +1,7 @@
 #include "synth.h"
 
+#include <algorithm>
+
 namespace Synth {
 
 namespace {
@@ -60,6 +62,42 @@ void pingPong(const std::vector<float>& in, Stereo& out, float delaySeconds, flo
         if (++pos == d) pos = 0;
         out.l[i] += yl * wet;
         out.r[i] += yr * wet;
+    }
+}
+
+void limit(Stereo& s, float ceiling) {
+    size_t n = s.frames();
+    const size_t ahead = size_t(0.0015 * kRate);
+    std::vector<float> need(n);
+    for (size_t i = 0; i < n; ++i) {
+        float p = std::max(std::fabs(s.l[i]), std::fabs(s.r[i]));
+        need[i] = p > ceiling ? ceiling / p : 1.0f;
+    }
+    // Smallest need over the look-ahead window (a sliding minimum).
+    std::vector<float> window(n);
+    std::vector<size_t> queue(n + 1);
+    size_t head = 0, tail = 0;
+    for (size_t i = n; i-- > 0;) {
+        while (tail > head && need[queue[tail - 1]] >= need[i]) --tail;
+        queue[tail++] = i;
+        while (queue[head] > i + ahead) ++head;
+        window[i] = need[queue[head]];
+    }
+    // Release towards 1, never above what the window asks for.
+    const float release = 1.0f - std::exp(-1.0f / (0.06f * kRate));
+    float g = 1.0f;
+    for (size_t i = 0; i < n; ++i) {
+        g = std::min(window[i], g + (1.0f - g) * release);
+        window[i] = g;
+    }
+    // A moving average over the look-ahead length ramps into each reduction.
+    double sum = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        sum += window[i];
+        if (i >= ahead + 1) sum -= window[i - ahead - 1];
+        float avg = float(sum / double(std::min(i + 1, ahead + 1)));
+        s.l[i] *= avg;
+        s.r[i] *= avg;
     }
 }
 

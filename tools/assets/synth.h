@@ -198,6 +198,11 @@ private:
     float m_feedback, m_damp;
 };
 
+// Look-ahead peak limiter: keeps every sample of `s` within +-`ceiling`.
+// The gain each peak needs is reached through a 1.5 ms ramp before it and
+// recovers over about 60 ms, so transients are tamed without clicks.
+void limit(Stereo& s, float ceiling);
+
 // Ping-pong echo with a low-passed feedback path.
 void pingPong(const std::vector<float>& in, Stereo& out, float delaySeconds, float feedback,
               float wet);
