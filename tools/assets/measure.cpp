@@ -65,7 +65,7 @@ struct Section {
 };
 const Section kSections[] = {
     {"intro", 0.0f, 13.08f},          {"first flash", 13.08f, 26.336f},
-    {"second scene", 26.336f, 39.479f}, {"second, flash", 39.479f, 52.635f},
+    {"second scene", 26.336f, 39.479f}, {"flash", 39.479f, 52.635f},
     {"third scene", 52.635f, 65.75f},  {"credits", 65.75f, 80.593f},
     {"fourth scene", 80.593f, 106.887f}, {"fifth scene", 106.887f, 133.197f},
     {"cloud again", 133.197f, 165.0f},
@@ -104,7 +104,7 @@ void report(const std::vector<Sample>& samples) {
 }
 
 void plot(const std::vector<Sample>& samples, double length, const std::string& path) {
-    const int w = 2400, h = 900;
+    const int w = 1800, h = 700;
     const double left = 70, right = 20, top = 50, bottom = 60;
     Canvas c(w, h, true);
     cairo_t* cr = c.cr();

@@ -75,10 +75,10 @@ void kick(Mix& m, double t, float gain, float tone = 1.0f, float duckDepth = 0.6
         // (and the third low band its pulse).
         c += knock.next(235.0f + 60.0f * std::exp(-s / 0.01f)) * std::min(1.0f, s / 0.002f) *
              std::exp(-s / 0.05f) * 0.45f * tone;
-        m.dry.add(start + i, (v + c) * gain * 0.75f);
+        m.dry.add(start + i, (v + c) * gain * 0.85f);
     }
     if (duckDepth > 0.0f) {
-        long dn = long(0.38f * kRate);
+        long dn = long(0.6f * kRate);
         for (long i = 0; i < dn; ++i) {
             long k = start + i;
             if (k < 0 || size_t(k) >= m.duck.size()) break;
@@ -107,7 +107,7 @@ void bass(Mix& m, double t, double dur, int note, float gain, float cutoff = 700
         if ((i & 15) == 0) lp.set(cutoff * (0.45f + 1.4f * std::exp(-s / 0.07f)), 1.3f);
         float osc = 0.6f * saw.next(hz) + 0.4f * square.next(hz * 1.004f, 0.5f);
         float v = lp.low(osc) + body * sine.next(hz);
-        m.ducked.add(start + i, v * env.at(s, float(dur)) * gain * 0.5f);
+        m.ducked.add(start + i, v * env.at(s, float(dur)) * gain * 0.55f);
     }
 }
 
@@ -170,11 +170,11 @@ void pad(Mix& m, double t, double dur, const Chord& chord, float gain, float bri
             float l = a.next(hz * 0.9954f) + 0.6f * c.next(hz);
             float r = b.next(hz * 1.0046f) + 0.6f * c.next(hz * 1.0015f);
             float x = hp.high(lp.low(0.5f * (l + r)));
-            float e = env.at(s, float(dur)) * gain * 0.1f;
+            float e = env.at(s, float(dur)) * gain * 0.085f;
             // Each voice is spread by its own pan and the detuned pair.
             float side = 0.35f * (l - r) * e;
             m.ducked.add(start + i, x * e, p);
-            m.ducked.add2(start + i, side * 0.3f, -side * 0.3f);
+            m.ducked.add2(start + i, side * 0.8f, -side * 0.8f);
             m.send(m.reverb, start + i, x * e * 0.5f);
         }
     }
@@ -313,12 +313,12 @@ void voice(Mix& m, double t, const std::vector<Sung>& phrase, float gain) {
         for (int k = 0; k < 3; ++k)
             form[k] += (kFormants[cur.vowel][k] - form[k]) * (1.0f - std::exp(-1.0f / (0.04f * kRate)));
         if ((i & 15) == 0)
-            for (int k = 0; k < 3; ++k) f[k].set(form[k], form[k] / (70.0f + 30.0f * k));
+            for (int k = 0; k < 3; ++k) f[k].set(form[k], form[k] / (110.0f + 45.0f * k));
         float source = src.next(hz);
         float x = 0.0f;
         // Band-pass outputs scaled to unit gain at their centres.
         for (int k = 0; k < 3; ++k)
-            x += f[k].band(source) * kFormantGain[k] * (70.0f + 30.0f * k) / form[k];
+            x += f[k].band(source) * kFormantGain[k] * (110.0f + 45.0f * k) / form[k];
         x += breath.band(m.noise.white()) * 0.05f;
         // Phrase envelope: soft attack, a small dip between syllables, a
         // release after the last note.
@@ -328,7 +328,7 @@ void voice(Mix& m, double t, const std::vector<Sung>& phrase, float gain) {
                                              : std::min(1.0f, inNote / 0.025f);
         env *= 0.7f + 0.3f * syll;
         if (s > phraseEnd) env *= std::max(0.0f, 1.0f - float(s - phraseEnd) / 0.25f);
-        float v = hp.high(x) * env * gain * 0.5f;
+        float v = hp.high(x) * env * gain * 1.5f;
         m.dry.add(start + i, v, p);
         m.send(m.reverb, start + i, v * 0.55f);
         m.send(m.echo, start + i, v * 0.25f);
@@ -380,7 +380,7 @@ void arpBar(Mix& m, double bar, const Chord& c, float gain, int octave, float br
     for (int k = 0; k < 16; ++k) {
         float accent = (k % 4 == 0) ? 1.0f : 0.7f;
         pluck(m, beatTime(bar + k * 0.25), c.tones[pattern[k]] + 12 * octave, gain * accent,
-              (k % 2 ? 0.45f : -0.45f), bright);
+              (k % 2 ? 0.65f : -0.65f), bright);
     }
 }
 
@@ -516,7 +516,7 @@ void compose(Mix& m) {
         clap(m, beatTime(b0 + 1), 0.4f);
         clap(m, beatTime(b0 + 3), 0.4f);
         hats16(m, b0, chorus ? 0.15f : 0.11f, chorus);
-        arpBar(m, b0, c, chorus ? 0.07f : 0.06f, chorus ? 2 : 1, 0.5f);
+        arpBar(m, b0, c, chorus ? 0.05f : 0.04f, chorus ? 2 : 1, 0.5f);
         if (chorus)
             for (int k = 0; k < 4; ++k)
                 if (k != 1) pluck(m, beatTime(b0 + k * 1.0 + (k == 3 ? 0.5 : 0.0)), c.tones[3] + 12, 0.1f, k % 2 ? 0.7f : -0.7f, 1.0f);
