@@ -40,9 +40,9 @@ const int kScreenW = 1920, kScreenH = 1080;
 const int kCardW = 960, kCardH = 540;
 const int kWalkScale = 2;
 const int kFigureW = 136, kFigureH = 248;
-const int kLyricW = 1280, kLyricH = 720;
+const int kLyricW = 1152, kLyricH = 648;
 const int kCreditW = 1280, kCreditH = 720;
-const int kBlueW = 1024, kBlueH = 576;
+const int kBlueW = 960, kBlueH = 540;
 
 const double kTau = 6.283185307179586;
 
