@@ -1,0 +1,89 @@
+// Sphere-box lattice: a hollowed box and a ball of small boxes, twisted about
+// the vertical axis and carved by a fine cube lattice, sphere-traced for at
+// most 13 steps and coloured by the distance still left at the last point.
+
+uniform float time;
+uniform float lowFreq;
+uniform float bass;
+
+vec3 opTwist(vec3 p)
+{
+    float a = 0.2 * p.y + time;
+    float c = cos(a);
+    float s = sin(a);
+    return vec3(c * p.x + s * p.z, -s * p.x + c * p.z, p.y);
+}
+
+float box(vec3 p, float b)
+{
+    return length(max(abs(p) - b, 0.0));
+}
+
+// Ball of boxes of half-size b.
+float bBox(vec3 p, float b)
+{
+    vec3 q = mod(p, 1.2) - 0.75;
+    float d1 = box(q, b);
+    float d2 = length(p) - 1.5;
+    return max(d1, d2) - 0.1;
+}
+
+// Box of half-size b with a sphere cut out of it.
+float inbBox(vec3 p, float b)
+{
+    float d1 = box(p, b);
+    float d2 = length(p) - 4.0;
+    return max(d1, -d2);
+}
+
+// size: half-sizes of the hollowed box (x) and of the ball's boxes (y).
+float boxTwist(vec3 p, vec2 size)
+{
+    vec3 q = opTwist(p) / 1.2;
+    return min(inbBox(q, size.x) * 1.2, bBox(q, size.y) * 1.2);
+}
+
+// Fine cube lattice.
+float boxRep(vec3 p)
+{
+    vec3 q = mod(p, 1.5) - 0.75;
+    return box(q, 0.25);
+}
+
+float inObj(vec3 p, vec2 size)
+{
+    return max(boxTwist(p / 0.9, size) * 0.9, boxRep(p / 0.5) * 0.5);
+}
+
+void main()
+{
+    vec2 p = gl_TexCoord[0].xy * 2.0 - 1.0;
+    // The sound swells the hollowed box and the ball's boxes.
+    vec2 size = vec2(3.0 + 0.9 * lowFreq, 0.25 + 0.9 * lowFreq);
+
+    // Look-at camera circling the vertical axis.
+    vec3 prp = vec3(4.0 * sin(time / 2.0), 2.0 * sin(time), 4.0 * cos(time / 2.0));
+    vec3 vrp = vec3(0.0, 1.0, 0.0);
+    vec3 vuv = vec3(0.0, 1.0, 0.0);
+    vec3 vpn = normalize(vrp - prp);
+    vec3 u = normalize(cross(vuv, vpn));
+    vec3 v = cross(vpn, u);
+    vec3 scrCoord = prp + vpn + p.x * 1.77 * u + p.y * v;
+    vec3 scp = normalize(scrCoord - prp);
+
+    // Sphere tracing with full steps.
+    const float maxd = 120.0;
+    float f = 1.0;
+    float s = 0.2;
+    for (int i = 0; i < 13; i++) {
+        if (abs(s) < 0.001 || f > maxd)
+            break;
+        f += s;
+        s = inObj(prp + scp * f, size);
+    }
+
+    if (f < maxd)
+        gl_FragColor = vec4(s * vec3(0.3, 0.56, 0.8), 1.0);
+    else
+        gl_FragColor = vec4(0.0);
+}

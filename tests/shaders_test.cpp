@@ -1,0 +1,152 @@
+// The six GLSL programs as the production embeds them: they are the files of
+// src/shaders, they pass the strict reference front end as GLSL 1.10, and
+// they compile and link under the local OpenGL driver with empty logs and
+// exactly the uniforms that each program reads.
+
+#include "support/gl.h"
+
+#include "shaders.h"
+#include "support/files.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ProgramSource {
+    const char* name;    // in Shaders::
+    const char* file;    // in src/shaders
+    const char* source;  // embedded text
+    const char* stage;   // glslangValidator stage name
+    // Uniforms the program reads: the active ones after linking.
+    std::set<std::string> reads;
+};
+
+std::vector<ProgramSource> programs() {
+    return {
+        {"vertex", "vertex.glsl", Shaders::vertex, "vert", {}},
+        {"cloud", "cloud.glsl", Shaders::cloud, "frag", {"time", "lowFreq"}},
+        {"lattice", "lattice.glsl", Shaders::lattice, "frag", {"time", "lowFreq"}},
+        {"credits", "credits.glsl", Shaders::credits, "frag",
+         {"time", "lowFreq", "rtime", "blue_img", "credit"}},
+        {"column", "column.glsl", Shaders::column, "frag", {"time", "lowFreq"}},
+        {"noisyBox", "noisybox.glsl", Shaders::noisyBox, "frag", {"time", "lowFreq"}},
+        {"post", "post.glsl", Shaders::post, "frag", {"rt0", "rt1", "bass", "time", "white"}},
+    };
+}
+
+// Runs the reference front end on `source` as desktop GLSL (no version
+// directive: 1.10) for the given stage.
+CommandResult validate(const std::string& source, const std::string& stage) {
+    TempDir dir;
+    std::string path = dir / ("program." + stage);
+    writeFile(path, source);
+    return runCommand(std::string(TIDEWANE_GLSLANG_VALIDATOR) + " -d -S " + stage + " " + path);
+}
+
+TEST(ShaderSources, EmbeddedTextIsTheSourceFile) {
+    for (const ProgramSource& p : programs()) {
+        SCOPED_TRACE(p.name);
+        std::string file = readFile(std::string(TIDEWANE_SOURCE_DIR) + "/src/shaders/" + p.file);
+        ASSERT_FALSE(file.empty());
+        EXPECT_EQ(std::string(p.source), file);
+    }
+}
+
+TEST(ShaderSources, PassTheStrictFrontEndAsGlsl110) {
+    for (const ProgramSource& p : programs()) {
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(std::string(p.source).find("#version"), std::string::npos);
+        CommandResult r = validate(p.source, p.stage);
+        EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+    }
+}
+
+// The check above is only worth something if the front end really is strict
+// about what Mesa lets pass: implicit int-to-float conversion, float
+// suffixes and later-version built-ins are rejected.
+TEST(ShaderSources, FrontEndRejectsWhatGlsl110Forbids) {
+    const char* bad[] = {
+        "void main() { float x = 1; gl_FragColor = vec4(x); }",
+        "void main() { float x = 1.0f; gl_FragColor = vec4(x); }",
+        "void main() { gl_FragColor = vec4(0.5) * 2; }",
+        "void main() { gl_FragColor = vec4(round(0.4)); }",
+    };
+    for (const char* source : bad) {
+        SCOPED_TRACE(source);
+        EXPECT_NE(validate(source, "frag").exitStatus, 0);
+    }
+    EXPECT_EQ(validate("void main() { gl_FragColor = vec4(1.0); }", "frag").exitStatus, 0);
+}
+
+class ShaderPrograms : public GlTest {};
+
+std::string shaderLog(GLuint shader) {
+    GLint length = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::string log(size_t(std::max(length, 1)), '\0');
+    glGetShaderInfoLog(shader, GLsizei(log.size()), nullptr, &log[0]);
+    return log.c_str();
+}
+
+std::string programLog(GLuint program) {
+    GLint length = 0;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+    std::string log(size_t(std::max(length, 1)), '\0');
+    glGetProgramInfoLog(program, GLsizei(log.size()), nullptr, &log[0]);
+    return log.c_str();
+}
+
+GLuint compile(GLenum type, const char* source) {
+    GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    return shader;
+}
+
+TEST_F(ShaderPrograms, CompileAndLinkWithEmptyLogsAndReadTheirUniforms) {
+    GLuint vertex = compile(GL_VERTEX_SHADER, Shaders::vertex);
+    GLint ok = 0;
+    glGetShaderiv(vertex, GL_COMPILE_STATUS, &ok);
+    EXPECT_EQ(ok, GL_TRUE);
+    EXPECT_EQ(shaderLog(vertex), "");
+
+    for (const ProgramSource& p : programs()) {
+        if (std::string(p.stage) != "frag") continue;
+        SCOPED_TRACE(p.name);
+        GLuint fragment = compile(GL_FRAGMENT_SHADER, p.source);
+        glGetShaderiv(fragment, GL_COMPILE_STATUS, &ok);
+        EXPECT_EQ(ok, GL_TRUE);
+        EXPECT_EQ(shaderLog(fragment), "");
+
+        GLuint program = glCreateProgram();
+        glAttachShader(program, vertex);
+        glAttachShader(program, fragment);
+        glLinkProgram(program);
+        glGetProgramiv(program, GL_LINK_STATUS, &ok);
+        EXPECT_EQ(ok, GL_TRUE);
+        EXPECT_EQ(programLog(program), "");
+
+        // Active uniforms: every uniform the program is meant to read, and
+        // nothing else (the scene programs declare bass but must not use it).
+        GLint count = 0;
+        glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+        std::set<std::string> active;
+        for (GLint i = 0; i < count; ++i) {
+            char name[64] = {0};
+            GLint size = 0;
+            GLenum type = 0;
+            glGetActiveUniform(program, GLuint(i), sizeof name, nullptr, &size, &type, name);
+            active.insert(name);
+        }
+        EXPECT_EQ(active, p.reads);
+
+        glDeleteProgram(program);
+        glDeleteShader(fragment);
+    }
+    glDeleteShader(vertex);
+}
+
+} // namespace
