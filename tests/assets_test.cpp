@@ -216,8 +216,11 @@ TEST(AssetPictures, LyricsAreReadableLinesInTheLowerPart) {
         char name[32];
         std::snprintf(name, sizeof name, "lyrics/%02d.png", k);
         Image img = picture(name);
-        // Nothing in the upper half (rows are stored bottom first).
+        // Nothing in the upper half (rows are stored bottom first), and the
+        // line fits the width with a margin.
         EXPECT_TRUE(clearIn(img, 0, img.height / 2, img.width, img.height)) << name;
+        EXPECT_TRUE(clearIn(img, 0, 0, img.width / 25, img.height)) << name;
+        EXPECT_TRUE(clearIn(img, img.width - img.width / 25, 0, img.width, img.height)) << name;
         // Light letters with a dark edge: readable over bright and dark scenes.
         int light = 0, dark = 0;
         for (int y = 0; y < img.height / 2; ++y)
