@@ -50,7 +50,13 @@ target_link_libraries(tidewane-preview PRIVATE tidewane_assetgen)
 add_executable(tidewane-loadbench ${CMAKE_SOURCE_DIR}/tools/assets/loadbench.cpp)
 target_link_libraries(tidewane-loadbench PRIVATE velk)
 
-# The asset tests also check the limiter of the synthesizer directly. The
-# test targets are made after this file is read, so link them afterwards.
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL
-  target_link_libraries assets_test PRIVATE tidewane_assetgen)
+# The asset tests read the archive the build made and also check the
+# synthesizer's building blocks directly. The test targets are made after this
+# file is read, so connect them afterwards.
+function(tidewane_link_asset_tests)
+  if(TARGET assets_test)
+    target_link_libraries(assets_test PRIVATE tidewane_assetgen)
+    add_dependencies(assets_test tidewane-data)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tidewane_link_asset_tests)
