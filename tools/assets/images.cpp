@@ -149,7 +149,7 @@ const LegPose kLegCycle[8] = {
     {-10, 40, 16}, // early swing, knee bent
 };
 
-const double kThigh = 56, kShin = 54, kUpperArm = 40, kForearm = 38, kTorso = 74;
+const double kThigh = 56, kShin = 54, kUpperArm = 40, kForearm = 38, kTorso = 70;
 const double kSole = 7;
 
 struct Leg {
@@ -310,15 +310,15 @@ void drawWalker(cairo_t* cr, int frame) {
     cairo_fill(cr);
     // Nose and eye.
     cairo_new_path(cr);
-    cairo_move_to(cr, head.x + 14.5, head.y - 4);
-    cairo_curve_to(cr, head.x + 21, head.y + 1, head.x + 19, head.y + 4, head.x + 14.5, head.y + 4);
+    cairo_move_to(cr, head.x + 14.5, head.y - 1);
+    cairo_curve_to(cr, head.x + 21, head.y + 4, head.x + 19, head.y + 7, head.x + 14.5, head.y + 7);
     cairo_set_source_rgba(cr, skin.r, skin.g, skin.b, 1);
     cairo_fill_preserve(cr);
     cairo_set_source_rgba(cr, outline.r, outline.g, outline.b, 1);
     cairo_set_line_width(cr, 2.0);
     cairo_stroke(cr);
     cairo_new_path(cr);
-    cairo_arc(cr, head.x + 8, head.y - 3, 1.9, 0, kTau);
+    cairo_arc(cr, head.x + 8.5, head.y + 0.5, 1.9, 0, kTau);
     cairo_fill(cr);
     // Ear.
     cairo_new_path(cr);
@@ -327,7 +327,7 @@ void drawWalker(cairo_t* cr, int frame) {
     cairo_fill(cr);
     // Beanie.
     cairo_new_path(cr);
-    cairo_arc(cr, head.x, head.y - 3, 17.5, rad(180), rad(360));
+    cairo_arc(cr, head.x, head.y - 6, 17.5, rad(180), rad(360));
     cairo_close_path(cr);
     cairo_set_source_rgba(cr, outline.r, outline.g, outline.b, 1);
     cairo_set_line_width(cr, 3.0);
@@ -335,13 +335,13 @@ void drawWalker(cairo_t* cr, int frame) {
     cairo_set_source_rgba(cr, hat.r, hat.g, hat.b, 1);
     cairo_fill(cr);
     cairo_new_path(cr);
-    cairo_rectangle(cr, head.x - 18.5, head.y - 6, 37, 6.5);
+    cairo_rectangle(cr, head.x - 18.5, head.y - 9.5, 37, 6.5);
     cairo_set_source_rgba(cr, outline.r, outline.g, outline.b, 1);
     cairo_stroke_preserve(cr);
     cairo_set_source_rgba(cr, 0.72, 0.30, 0.22, 1);
     cairo_fill(cr);
     cairo_new_path(cr);
-    cairo_arc(cr, head.x - 4, head.y - 22.5, 4.8, 0, kTau);
+    cairo_arc(cr, head.x - 4, head.y - 25.5, 4.8, 0, kTau);
     cairo_set_source_rgba(cr, outline.r, outline.g, outline.b, 1);
     cairo_stroke_preserve(cr);
     cairo_set_source_rgba(cr, 0.95, 0.86, 0.72, 1);
