@@ -14,8 +14,9 @@ bool g_toolkitStarted = false;
 
 // The dialog's font; its average character width and height are the units
 // in which the layout below is given (a quarter of the width, an eighth of
-// the height).
-const char* const kFontFamily = "Tahoma, Sans";
+// the height). Where Tahoma is missing, a narrow sans serif keeps the
+// proportions of the layout closest.
+const char* const kFontFamily = "Tahoma, DejaVu Sans Condensed, Sans";
 const int kFontPoints = 8;
 
 // A control's place in dialog units.
@@ -36,7 +37,7 @@ const Place kCheckPlace = {95, 36, 9, 10};
 // Compact controls: the toolkit's theme pads buttons for touch-sized
 // windows, which would not fit the layout above.
 const char* const kStyle =
-    "#velk-launcher { font-family: Tahoma, Sans; font-size: 8pt; }\n"
+    "#velk-launcher { font-family: Tahoma, \"DejaVu Sans Condensed\", Sans; font-size: 8pt; }\n"
     "#velk-launcher button { min-height: 0; min-width: 0; padding: 0px 4px; }\n"
     "#velk-launcher combobox button { padding: 0px 4px; }\n"
     "#velk-launcher combobox arrow { min-height: 10px; min-width: 10px; }\n"

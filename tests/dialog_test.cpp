@@ -37,7 +37,20 @@ public:
     }
 
 private:
+    // Display numbers from 1000 up, away from the ones xvfb-run picks; a
+    // server given a number that is in use stops, and the next is tried.
     PrivateDisplay() {
+        for (int attempt = 0; attempt < 20 && m_pid <= 0; ++attempt)
+            start(1000 + int((getpid() + attempt * 7919) % 30000));
+        if (m_pid <= 0) return;
+        // A key held down while the machine is busy must not repeat.
+        if (Display* display = XOpenDisplay(nullptr)) {
+            XAutoRepeatOff(display);
+            XCloseDisplay(display);
+        }
+    }
+
+    void start(int number) {
         int ready[2];
         if (pipe(ready) != 0) return;
         posix_spawn_file_actions_t actions;
@@ -45,26 +58,31 @@ private:
         posix_spawn_file_actions_addclose(&actions, ready[0]);
         posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const char* argv[] = {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24",
-                              "-nolisten", "tcp", nullptr};
+        const std::string name = ":" + std::to_string(number);
+        // Without -noreset the server starts afresh, refusing connections for
+        // a moment, each time its last client leaves.
+        const char* argv[] = {"Xvfb",     name.c_str(), "-displayfd", "3",   "-screen", "0",
+                              "1280x1024x24", "-nolisten",  "tcp", "-noreset", nullptr};
         if (posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv),
                          environ) != 0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(ready[1]);
-        // The server writes its display number once it accepts clients.
-        std::string number;
+        // The server writes its number once it accepts clients; one that
+        // cannot start closes the pipe without a word.
+        std::string written;
         char c;
-        while (m_pid > 0 && read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+        while (m_pid > 0 && read(ready[0], &c, 1) == 1 && c != '\n') written += c;
         close(ready[0]);
-        if (m_pid > 0 && !number.empty()) {
-            setenv("DISPLAY", (":" + number).c_str(), 1);
+        if (m_pid > 0 && written == std::to_string(number)) {
+            setenv("DISPLAY", name.c_str(), 1);
         } else if (m_pid > 0) {
             kill(m_pid, SIGTERM);
             waitpid(m_pid, nullptr, 0);
             m_pid = -1;
         }
     }
+
     ~PrivateDisplay() {
         if (m_pid <= 0) return;
         kill(m_pid, SIGTERM);
