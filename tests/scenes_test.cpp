@@ -315,37 +315,6 @@ TEST_F(Scenes, PostPassMatchesTheReference) {
     }
 }
 
-// What the post pass does at the places the effects are defined by: the bent
-// border, black corners, full flash and opaque lyrics.
-TEST_F(Scenes, PostPassCornersFlashAndLyrics) {
-    Image scene(kW, kH, Rgba{255, 255, 255, 255});
-    Image lyrics = lyricsPicture();
-    TestTexture lyricsTexture(lyrics);
-
-    Reference::Uniforms u;
-    Image plain = renderPost(scene, lyricsTexture.id(), u);
-    // Corners: the bent coordinate lies outside the picture.
-    for (Rgba corner : {plain.pixel(0, 0), plain.pixel(kW - 1, 0), plain.pixel(0, kH - 1),
-                        plain.pixel(kW - 1, kH - 1)})
-        EXPECT_EQ(corner, (Rgba{0, 0, 0, 255}));
-    // Opaque lyrics show unchanged, without scan lines, tint or fade.
-    EXPECT_EQ(plain.pixel(8, 4), (Rgba{255, 250, 90, 255}));
-    EXPECT_EQ(plain.pixel(55, 11), (Rgba{255, 250, 90, 255}));
-    // The middle of a white scene: tinted green and dimmed by the scan lines.
-    Rgba middle = plain.pixel(kW / 2, kH / 2 - 1);
-    EXPECT_LT(middle.r, middle.g);
-    EXPECT_LT(middle.b, middle.r);
-
-    u.white = 1.0f;
-    Image flash = renderPost(scene, lyricsTexture.id(), u);
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) {
-            if (lyrics.pixel(x, y).a != 0) continue;
-            ASSERT_EQ(flash.pixel(x, y), (Rgba{255, 255, 255, 255})) << x << ", " << y;
-        }
-    EXPECT_EQ(flash.pixel(8, 4), (Rgba{255, 250, 90, 255}));
-}
-
 // ------------------------------------------------------------ sphere tracing
 
 // Pixels where a ray's fate hangs on the last float digit (it grazes a
@@ -514,8 +483,6 @@ TEST_F(Scenes, CloudIsBlackInTheCentreAndBrightensTowardsTheCorners) {
             // brightness does not: each ring within 10% of the reference.
             Image expected = reference(Reference::cloud, u, w, h);
             std::vector<double> cpu = ringBrightness(expected, rings);
-            for (size_t k = 0; k < gl.size(); ++k)
-                std::printf("ring %zu: rendered %.1f, reference %.1f\n", k, gl[k], cpu[k]);
             bool close = true;
             for (size_t k = 1; k < gl.size(); ++k) {
                 EXPECT_NEAR(gl[k], cpu[k], 0.1 * cpu[k]) << "ring " << k;
@@ -670,12 +637,6 @@ TEST_F(Scenes, CreditsSceneSeamSeparatesCloudAndImage) {
         u.credit = &creditRef;
         Image picture = renderScene(Shaders::credits, u, kW, kH, blueTexture.id(), creditTexture.id());
         expectSimilar("credits-image", picture, reference(Reference::credits, u), 0, imageFrom);
-
-        // The cloud's noise differs in its last digits: compared on average,
-        // in the pure cloud and in the seam, where it falls off with w * w.
-        Image expected = reference(Reference::credits, u);
-        expectSimilarOnAverage("credits-cloud", picture, expected, 0, cloudTo);
-        expectSimilarOnAverage("credits-seam", picture, expected, cloudTo + 1, imageFrom - 1);
 
         Image otherImage = renderScene(Shaders::credits, u, kW, kH, otherTexture.id(),
                                        creditTexture.id());
