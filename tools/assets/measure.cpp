@@ -94,6 +94,11 @@ void report(const std::vector<Sample>& samples) {
                     percentile(lf, 0.1), sumL / lf.size(), percentile(lf, 0.9), percentile(lf, 1.0),
                     percentile(bs, 0.1), sumB / bs.size(), percentile(bs, 0.9), percentile(bs, 1.0));
     }
+    std::vector<float> post;
+    for (const Sample& x : samples)
+        if (x.t >= 26.336f && x.t < 133.197f) post.push_back(x.postBass);
+    std::printf("post pass bass (raw band 3), 26.3 s to 133.2 s: p10 %.3f, median %.3f, p90 %.3f, max %.3f\n",
+                percentile(post, 0.1), percentile(post, 0.5), percentile(post, 0.9), percentile(post, 1.0));
     size_t over = 0, fourth = 0;
     for (const Sample& x : samples)
         if (x.t >= 80.593f && x.t < 106.887f) {
@@ -103,71 +108,86 @@ void report(const std::vector<Sample>& samples) {
     std::printf("fourth scene: lowFreq above 0.5 in %zu of %zu frames\n", over, fourth);
 }
 
+// One panel of the plot: both curves from t0 to t1 in the rectangle
+// (x, y, w, h), values 0 to 0.8, with the 0.45 target and the 0.5 limit.
+void panel(cairo_t* cr, const std::vector<Sample>& samples, double t0, double t1, double x,
+           double y, double w, double h, double tickStep) {
+    auto X = [&](double t) { return x + w * (t - t0) / (t1 - t0); };
+    auto Y = [&](double v) { return y + h * (1.0 - v / 0.8); };
+    auto label = [&](const char* text, double lx, double ly, bool right) {
+        Text t(cr, text, "DejaVu Sans", 15);
+        outlinedText(cr, t, right ? lx - t.width() : lx, ly - t.height() / 2, hex("#333333"),
+                     hex("#000000"), 0, 0);
+    };
+    cairo_set_line_width(cr, 1);
+    for (int k = 0; k <= 8; k += 2) {
+        cairo_set_source_rgba(cr, 0, 0, 0, k == 0 ? 0.6 : 0.12);
+        cairo_move_to(cr, x, Y(0.1 * k));
+        cairo_line_to(cr, x + w, Y(0.1 * k));
+        cairo_stroke(cr);
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f", 0.1 * k);
+        label(text, x - 8, Y(0.1 * k), true);
+    }
+    double dash[] = {8, 6};
+    cairo_set_dash(cr, dash, 2, 0);
+    cairo_set_source_rgba(cr, 0.8, 0.1, 0.1, 0.7);
+    cairo_move_to(cr, x, Y(0.5));
+    cairo_line_to(cr, x + w, Y(0.5));
+    cairo_stroke(cr);
+    cairo_set_source_rgba(cr, 0.2, 0.6, 0.2, 0.7);
+    cairo_move_to(cr, x, Y(0.45));
+    cairo_line_to(cr, x + w, Y(0.45));
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    for (const Section& s : kSections) {
+        if (s.from < t0 || s.from > t1) continue;
+        cairo_set_source_rgba(cr, 0.3, 0.3, 0.6, 0.5);
+        cairo_move_to(cr, X(s.from), y);
+        cairo_line_to(cr, X(s.from), y + h);
+        cairo_stroke(cr);
+        Text t(cr, s.name, "DejaVu Sans", 15);
+        outlinedText(cr, t, X(s.from) + 4, y - 20, hex("#333366"), hex("#000000"), 0, 0);
+    }
+    for (double t = std::ceil(t0 / tickStep) * tickStep; t <= t1 + 1e-9; t += tickStep) {
+        char text[16];
+        std::snprintf(text, sizeof text, tickStep < 1 ? "%.1f s" : "%.0f s", t);
+        Text tt(cr, text, "DejaVu Sans", 15);
+        outlinedText(cr, tt, X(t) - tt.width() / 2, y + h + 6, hex("#333333"), hex("#000000"), 0, 0);
+    }
+    auto curve = [&](float Sample::*field, const Colour& col, double width) {
+        cairo_new_path(cr);
+        bool first = true;
+        for (const Sample& smp : samples) {
+            if (smp.t < t0 || smp.t > t1) continue;
+            double px = X(smp.t), py = Y(std::min(0.8f, smp.*field));
+            if (first) cairo_move_to(cr, px, py);
+            else cairo_line_to(cr, px, py);
+            first = false;
+        }
+        cairo_set_source_rgba(cr, col.r, col.g, col.b, 0.8);
+        cairo_set_line_width(cr, width);
+        cairo_stroke(cr);
+    };
+    double width = (t1 - t0) > 20 ? 1.0 : 2.0;
+    curve(&Sample::bass, hex("#1f6fb4"), width);
+    curve(&Sample::lowFreq, hex("#e0701a"), width);
+}
+
+// The whole track on top; below it two bars around the drop at 26.3 s, where
+// the single frames and the beat can be seen.
 void plot(const std::vector<Sample>& samples, double length, const std::string& path) {
-    const int w = 1800, h = 700;
-    const double left = 70, right = 20, top = 50, bottom = 60;
+    const int w = 1800, h = 1000;
     Canvas c(w, h, true);
     cairo_t* cr = c.cr();
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
-    double pw = w - left - right, ph = h - top - bottom;
-    auto X = [&](double t) { return left + pw * t / length; };
-    auto Y = [&](double v) { return top + ph * (1.0 - v / 0.8); };
-    // Grid: every 0.1, with the 0.45 target and the 0.5 limit marked.
-    cairo_set_line_width(cr, 1);
-    for (int k = 0; k <= 8; ++k) {
-        cairo_set_source_rgba(cr, 0, 0, 0, k == 0 ? 0.6 : 0.12);
-        cairo_move_to(cr, left, Y(0.1 * k));
-        cairo_line_to(cr, w - right, Y(0.1 * k));
-        cairo_stroke(cr);
-        char label[16];
-        std::snprintf(label, sizeof label, "%.1f", 0.1 * k);
-        Text t(cr, label, "DejaVu Sans", 16);
-        outlinedText(cr, t, left - 10 - t.width(), Y(0.1 * k) - t.height() / 2, hex("#333333"), hex("#000000"), 0, 0);
-    }
-    cairo_set_source_rgba(cr, 0.8, 0.1, 0.1, 0.7);
-    double dash[] = {8, 6};
-    cairo_set_dash(cr, dash, 2, 0);
-    cairo_move_to(cr, left, Y(0.5));
-    cairo_line_to(cr, w - right, Y(0.5));
-    cairo_stroke(cr);
-    cairo_set_source_rgba(cr, 0.2, 0.6, 0.2, 0.7);
-    cairo_move_to(cr, left, Y(0.45));
-    cairo_line_to(cr, w - right, Y(0.45));
-    cairo_stroke(cr);
-    cairo_set_dash(cr, nullptr, 0, 0);
-    // Cues.
-    for (const Section& s : kSections) {
-        cairo_set_source_rgba(cr, 0.3, 0.3, 0.6, 0.5);
-        cairo_move_to(cr, X(s.from), top);
-        cairo_line_to(cr, X(s.from), h - bottom);
-        cairo_stroke(cr);
-        Text t(cr, s.name, "DejaVu Sans", 15);
-        outlinedText(cr, t, X(s.from) + 4, top - 22, hex("#333366"), hex("#000000"), 0, 0);
-    }
-    for (int s = 0; s <= int(length); s += 10) {
-        char label[16];
-        std::snprintf(label, sizeof label, "%d s", s);
-        Text t(cr, label, "DejaVu Sans", 16);
-        outlinedText(cr, t, X(s) - t.width() / 2, h - bottom + 8, hex("#333333"), hex("#000000"), 0, 0);
-    }
-    // Curves: bass under lowFreq.
-    auto curve = [&](float Sample::*field, const Colour& col) {
-        cairo_new_path(cr);
-        for (size_t i = 0; i < samples.size(); ++i) {
-            double x = X(samples[i].t), y = Y(std::min(0.8f, samples[i].*field));
-            if (i == 0) cairo_move_to(cr, x, y);
-            else cairo_line_to(cr, x, y);
-        }
-        cairo_set_source_rgba(cr, col.r, col.g, col.b, 0.75);
-        cairo_set_line_width(cr, 1.0);
-        cairo_stroke(cr);
-    };
-    curve(&Sample::bass, hex("#1f6fb4"));
-    curve(&Sample::lowFreq, hex("#e0701a"));
-    Text legend(cr, "lowFreq (orange) and bass (blue) as the frame loop computes them, 60 frames a second",
-                "DejaVu Sans", 17);
-    outlinedText(cr, legend, w - right - legend.width() - 10, h - 28, hex("#222222"), hex("#000000"), 0, 0);
+    panel(cr, samples, 0.0, length, 60, 40, w - 80, 560, 10.0);
+    panel(cr, samples, 25.0, 29.0, 60, 700, w - 80, 220, 0.5);
+    Text legend(cr, "lowFreq (orange) and bass (blue) as the frame loop computes them, 60 frames a "
+                    "second; below: 25 s to 29 s",
+                "DejaVu Sans", 16);
+    outlinedText(cr, legend, w - 20 - legend.width(), h - 30, hex("#222222"), hex("#000000"), 0, 0);
     if (!c.writePng(path)) std::fprintf(stderr, "tidewane-measure: cannot write %s\n", path.c_str());
 }
 

@@ -74,7 +74,7 @@ void kick(Mix& m, double t, float gain, float tone = 1.0f, float duckDepth = 0.6
         // The knock: a short tone near 250 Hz that gives the beat its punch
         // (and the third low band its pulse).
         c += knock.next(235.0f + 60.0f * std::exp(-s / 0.01f)) * std::min(1.0f, s / 0.002f) *
-             std::exp(-s / 0.05f) * 0.45f * tone;
+             std::exp(-s / 0.08f) * 0.55f * tone;
         m.dry.add(start + i, (v + c) * gain * 0.85f);
     }
     if (duckDepth > 0.0f) {
