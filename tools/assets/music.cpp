@@ -426,8 +426,8 @@ void compose(Mix& m) {
                 if (k % 3 != 2)
                     bell(m, beatTime(bar + k * 0.5), kVerse[c]->tones[(k * 3) % 4] + 12, 0.5f,
                          (k % 2) ? 0.5f : -0.5f);
-        if (c >= 2)
-            for (int b = 0; b < 8; b += 2) kick(m, beatTime(bar + b), 0.45f, 0.3f, 0.2f);
+        if (c >= 1)
+            for (int b = 0; b < 8; b += 2) kick(m, beatTime(bar + b), c == 1 ? 0.3f : 0.45f, 0.3f, 0.2f);
     }
     riser(m, beatTime(24), beatTime(32), 0.35f);
 
