@@ -1,19 +1,106 @@
 #include "demo.h"
 
 #include "bx/archive.h"
+#include "bx/music.h"
 #include "gl/context.h"
+#include "gl/framebuffer.h"
+#include "gl/shader.h"
+#include "gl/texture.h"
 #include "launcher.h"
+#include "show.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
 
 #include <iostream>
 
-void runDemo(int width, int height, bool fullscreen) {
-    // Objects scoped to the run, declared so that they are destroyed in
-    // the teardown order: post pass, music, archive, context.
-    Context context(width, height, fullscreen);
-    Bx::Archive archive("tidewane.velk");
+namespace {
 
+const char* const kArchivePath = "tidewane.velk";
+
+bool escapePressed(Context& context) {
+    return glfwGetKey(context.window(), GLFW_KEY_ESCAPE) == GLFW_PRESS;
+}
+
+// Plays the silent intro to its end. Escape is remembered but does not
+// shorten it; a closed window ends it at once (returns false).
+bool playIntro(Context& context, const IntroImages& images, bool& quitRequested) {
+    setIntroState();
+    glfwSetTime(0.0);
+    Intro intro;
+    while (!intro.done()) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        const double clock = glfwGetTime();
+        const double reading = glfwGetTime();
+        drawIntroFrame(images, intro.beginFrame(clock, reading));
+        if (escapePressed(context)) quitRequested = true;
+        context.swapBuffers();
+        if (context.closeRequested()) return false;
+        intro.endFrame();
+    }
+    return true;
+}
+
+// The frame loop: runs until Escape, the time limit, or a closed window.
+void playTimeline(Context& context, Programs& programs, FrameBuffer& frameBuffer,
+                  TimelineImages& images, Bx::Music& music) {
+    MusicSpectrum spectrum(music);
+    Timeline timeline;
+    for (;;) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        const float t = float(glfwGetTime());
+        const TimelineFrame frame = timeline.step(t, spectrum);
+        drawTimelineFrame(frame, programs, frameBuffer, images);
+        timeline.endFrame(t, escapePressed(context));
+        context.swapBuffers();
+        if (context.closeRequested()) return;
+        timeline.decayWhite(float(glfwGetTime()));
+        const float reading = float(glfwGetTime());
+        if (timeline.quitRequested()) return;
+        timeline.setLastTime(reading);
+    }
+}
+
+} // namespace
+
+void runDemo(int width, int height, bool fullscreen) {
+    // Objects scoped to the run are declared so that they are destroyed in
+    // the teardown order: post pass, music, archive, context. What is made
+    // once (scene programs, images, frame buffer) lives to the end of the run
+    // too and is released before the context ends.
+    Context context(width, height, fullscreen);
+    // A press of Escape is remembered until it is read, so a quick tap is not
+    // lost between two slow frames.
+    glfwSetInputMode(context.window(), GLFW_STICKY_KEYS, GLFW_TRUE);
+    Bx::Archive archive(kArchivePath);
+    Bx::Music music(archive.getFile("music.mp3"));
+    glEnable(GL_TEXTURE_2D);
+
+    Programs programs;
+    buildPrograms(programs);
+
+    // The preload picture stays on screen while the intro's images load.
+    setVirtualScreen();
+    std::unique_ptr<Texture> preload = drawPreload(archive);
+    context.swapBuffers();
+    IntroImages intro;
+    loadIntroImages(archive, intro);
+
+    // A window closed by the user ends the show at once.
     bool quitRequested = false;
-    (void)quitRequested;
+    if (context.closeRequested() || !playIntro(context, intro, quitRequested)) return;
+
+    // The intro's last frame stays on screen while the rest loads.
+    TimelineImages images;
+    loadTimelineImages(archive, images);
+    setTimelineState();
+    FrameBuffer frameBuffer(width, height);
+    frameBuffer.addRenderTarget(GL_RGBA8);
+    images.blue = loadImage(archive, "blue.png");
+
+    glfwSetTime(0.0);
+    music.play();
+    if (!quitRequested) playTimeline(context, programs, frameBuffer, images, music);
 }
 
 int runProgram() {

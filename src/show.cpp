@@ -1,0 +1,176 @@
+#include "show.h"
+
+#include "bx/archive.h"
+#include "bx/music.h"
+#include "gl/framebuffer.h"
+#include "gl/quad.h"
+#include "gl/rendertarget.h"
+#include "gl/shader.h"
+#include "gl/texture.h"
+#include "shaders.h"
+
+#include <GL/glew.h>
+
+#include <cstdio>
+
+namespace {
+
+// Loads "prefix01.png" … in order; `first` is the number of the first file.
+void loadNumbered(Bx::Archive& archive, const char* prefix, int first, int count,
+                  TextureList& into) {
+    for (int i = 0; i < count; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof(name), "%s%02d.png", prefix, first + i);
+        into.push_back(loadImage(archive, name));
+    }
+}
+
+// One textured quad in the virtual screen, corners in the order
+// bottom-left, top-left, top-right, bottom-right.
+void drawQuad(Texture& texture, float left, float bottom, float right, float top) {
+    texture.bind(0);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0); glVertex2f(left, bottom);
+    glTexCoord2f(0, 1); glVertex2f(left, top);
+    glTexCoord2f(1, 1); glVertex2f(right, top);
+    glTexCoord2f(1, 0); glVertex2f(right, bottom);
+    glEnd();
+    texture.unbind();
+}
+
+void drawFigure(const IntroImages& images, int walkFrame, float x) {
+    glLoadIdentity();
+    glTranslatef(x, 0, 0);
+    drawQuad(*images.walk[size_t(walkFrame)], -68, -70, 68, 178);
+}
+
+void drawPicture(Texture& texture) {
+    glLoadIdentity();
+    drawQuad(texture, -480, -270, 480, 270);
+}
+
+} // namespace
+
+std::unique_ptr<Texture> loadImage(Bx::Archive& archive, const std::string& name) {
+    Bx::ArchiveFile* file = archive.getFile(name.c_str());
+    return std::unique_ptr<Texture>(new Texture(file->data, int(file->size)));
+}
+
+void setVirtualScreen() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-960, 960, -540, 540, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+std::unique_ptr<Texture> drawPreload(Bx::Archive& archive) {
+    std::unique_ptr<Texture> preload = loadImage(archive, "preload.png");
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawQuad(*preload, -960, -540, 960, 540);
+    return preload;
+}
+
+void loadIntroImages(Bx::Archive& archive, IntroImages& images) {
+    loadNumbered(archive, "queltwalk/", 1, 8, images.walk);
+    loadNumbered(archive, "us/", 1, 7, images.us);
+    loadNumbered(archive, "logo/", 1, 7, images.logo);
+}
+
+void setIntroState() {
+    glClearColor(1, 1, 1, 1);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    setVirtualScreen();
+}
+
+void drawIntroFrame(const IntroImages& images, const Intro::Frame& frame) {
+    switch (frame.phase) {
+    case Intro::Phase::Walk:
+        drawFigure(images, frame.walkFrame, frame.x);
+        break;
+    case Intro::Phase::Us:
+        drawFigure(images, frame.walkFrame, frame.x);
+        drawPicture(*images.us[size_t(frame.usFrame)]);
+        break;
+    case Intro::Phase::Logo:
+        drawFigure(images, frame.walkFrame, frame.x);
+        drawPicture(*images.us[6]);
+        drawPicture(*images.logo[size_t(frame.logoFrame)]);
+        break;
+    case Intro::Phase::Done:
+        break;
+    }
+}
+
+Programs::Programs() = default;
+Programs::~Programs() = default;
+
+void buildPrograms(Programs& programs) {
+    const char* const fragments[5] = {Shaders::cloud, Shaders::lattice, Shaders::credits,
+                                      Shaders::column, Shaders::noisyBox};
+    for (int i = 0; i < 5; ++i) programs.scenes[i].reset(new Shader(Shaders::vertex, fragments[i]));
+    programs.post.reset(new Shader(Shaders::vertex, Shaders::post));
+}
+
+TimelineImages::TimelineImages() = default;
+TimelineImages::~TimelineImages() = default;
+
+void loadTimelineImages(Bx::Archive& archive, TimelineImages& images) {
+    loadNumbered(archive, "lyrics/", 0, 18, images.lyrics);
+    images.credit = loadImage(archive, "credit.png");
+}
+
+void setTimelineState() {
+    glDisable(GL_BLEND);
+    glClearColor(0, 0, 0, 1);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void drawTimelineFrame(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
+                       TimelineImages& images) {
+    Shader& scene = *programs.scenes[int(frame.program)];
+    frameBuffer.bind();
+    scene.bind();
+    if (frame.usesImages) {
+        scene.setUniform1i("blue_img", 0);
+        scene.setUniform1i("credit", 1);
+        scene.setUniform1f("rtime", frame.rtime);
+        images.blue->bind(0);
+        images.credit->bind(1);
+    }
+    scene.setUniform1f("lowFreq", frame.lowFreq);
+    scene.setUniform1f("time", frame.time);
+    scene.setUniform1f("bass", frame.bass);
+    drawScreenQuad();
+    if (frame.usesImages) {
+        images.blue->unbind();
+        images.credit->unbind();
+    }
+    scene.unbind();
+    frameBuffer.unbind();
+
+    Shader& post = *programs.post;
+    Texture& lyrics = *images.lyrics[size_t(frame.lyricsImage)];
+    RenderTarget& target = *frameBuffer.getRenderTarget(0);
+    post.bind();
+    post.setUniform1f("time", frame.postTime);
+    post.setUniform1f("bass", frame.postBass);
+    post.setUniform1f("white", frame.white);
+    post.setUniform1i("rt0", 0);
+    post.setUniform1i("rt1", 1);
+    target.bind(0);
+    lyrics.bind(1);
+    drawScreenQuad();
+    lyrics.unbind();
+    target.unbind();
+    post.unbind();
+}
+
+const float* MusicSpectrum::update() {
+    return m_music.update();
+}

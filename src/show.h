@@ -1,0 +1,83 @@
+#pragma once
+// The production's pieces that the driver puts together: its images and
+// programs, and how one intro frame and one timeline frame are drawn. Kept
+// apart from the driver's sequence so that tools can drive them with a clock
+// of their own.
+
+#include "intro.h"
+#include "timeline.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Bx {
+class Archive;
+class Music;
+}
+class FrameBuffer;
+class Shader;
+class Texture;
+
+using TextureList = std::vector<std::unique_ptr<Texture>>;
+
+// One image of the archive as a texture.
+std::unique_ptr<Texture> loadImage(Bx::Archive& archive, const std::string& name);
+
+// Projection and model-view for the virtual 1920x1080 screen of the preload
+// picture and the intro.
+void setVirtualScreen();
+
+// Shows "preload.png" over the whole window; the caller presents it.
+std::unique_ptr<Texture> drawPreload(Bx::Archive& archive);
+
+struct IntroImages {
+    TextureList walk; // "queltwalk/01.png" to "08.png"
+    TextureList us;   // "us/01.png" to "07.png"
+    TextureList logo; // "logo/01.png" to "07.png"
+};
+// The first batch: the 22 images of the intro, in load order.
+void loadIntroImages(Bx::Archive& archive, IntroImages& images);
+
+// Drawing state of the intro: blending on white in the virtual screen.
+void setIntroState();
+void drawIntroFrame(const IntroImages& images, const Intro::Frame& frame);
+
+struct Programs {
+    std::unique_ptr<Shader> scenes[5];
+    std::unique_ptr<Shader> post;
+    Programs();
+    ~Programs();
+};
+// The five scene programs and the post pass, in that order.
+void buildPrograms(Programs& programs);
+
+struct TimelineImages {
+    TextureList lyrics; // "lyrics/00.png" to "17.png"
+    std::unique_ptr<Texture> credit;
+    std::unique_ptr<Texture> blue;
+    TimelineImages();
+    ~TimelineImages();
+};
+// The second batch: the lyrics images and "credit.png". "blue.png" is
+// loaded on its own after the frame buffer exists.
+void loadTimelineImages(Bx::Archive& archive, TimelineImages& images);
+
+// Drawing state of the timeline: no blending, black clear, clip-space
+// matrices.
+void setTimelineState();
+
+// The uniforms and textures of one frame: the scene into the frame buffer,
+// then the post pass to the window.
+void drawTimelineFrame(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
+                       TimelineImages& images);
+
+// The music player as the timeline's spectrum source.
+class MusicSpectrum : public SpectrumSource {
+public:
+    explicit MusicSpectrum(Bx::Music& music) : m_music(music) {}
+    const float* update() override;
+
+private:
+    Bx::Music& m_music;
+};

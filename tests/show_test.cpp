@@ -1,0 +1,223 @@
+// The built program as a viewer runs it: on its own virtual display, the
+// launcher confirmed with the keyboard, the production's archive in the
+// working folder and SDL's dummy audio output.
+
+#include "support/death.h"
+#include "support/display.h"
+#include "support/files.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+// The virtual screen offers only this size, which the tests pick in the
+// launcher, so that the software renderer keeps up.
+const int kScreenWidth = 256;
+const int kScreenHeight = 160;
+
+const char* const kLauncherTitle = "Velk demo launcher";
+const char* const kShowTitle = "Velk :: Tidewane";
+
+class Show : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(usePrivateDisplay(kScreenWidth, kScreenHeight)) << "cannot start Xvfb";
+        m_outputs = std::string(TIDEWANE_BINARY_DIR) + "/tests/show-output";
+        writeFile(m_outputs + "/.keep", "");
+    }
+
+    // A working folder holding the production's archive.
+    void useBuiltArchive() {
+        std::string archive = std::string(TIDEWANE_BINARY_DIR) + "/tidewane.velk";
+        ASSERT_TRUE(fileExists(archive)) << "the build makes " << archive;
+        ASSERT_EQ(symlink(archive.c_str(), (m_folder / "tidewane.velk").c_str()), 0);
+    }
+
+    void start() {
+        m_process.reset(new Process({builtProgram("tidewane")}, m_folder.path(),
+                                    {"SDL_AUDIODRIVER=dummy"}));
+        ASSERT_TRUE(m_process->started());
+    }
+
+    // Picks the screen's size in the launcher (the third tab stop is the
+    // list) and confirms with Enter.
+    void confirmLauncher() {
+        unsigned long dialog = waitForWindow(kLauncherTitle, 30);
+        ASSERT_NE(dialog, 0u) << "no launcher";
+        std::string command = "timeout 10 xdotool windowfocus --sync " + std::to_string(dialog) +
+                              " && xdotool key --delay 60 Tab Tab Down Return";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    unsigned long waitForShowWindow() {
+        unsigned long window = waitForWindow(kShowTitle, 30);
+        EXPECT_NE(window, 0u) << "the show's window did not open";
+        return window;
+    }
+
+    void saveScreen(const std::string& name) {
+        writePng(m_outputs + "/" + name + ".png", grabScreen());
+    }
+
+    // Standard output holds nothing but the three log lines of each program.
+    void expectOnlyShaderLogs(const std::string& out) {
+        std::istringstream lines(out);
+        std::string line;
+        int count = 0;
+        while (std::getline(lines, line)) {
+            ++count;
+            const bool log = line.rfind("Vtx Shader info log: ", 0) == 0 ||
+                             line.rfind("Frag Shader info log: ", 0) == 0 ||
+                             line.rfind("Program info log: ", 0) == 0;
+            EXPECT_TRUE(log) << line;
+        }
+        EXPECT_EQ(count, 18);
+    }
+
+    TempDir m_folder;
+    std::unique_ptr<Process> m_process;
+    std::string m_outputs;
+};
+
+double whiteShare(const Image& image) {
+    return double(image.count(Rgba{255, 255, 255, 255}, 8)) / double(image.width * image.height);
+}
+
+} // namespace
+
+TEST_F(Show, EscapeDuringTheIntroLetsItFinishThenSkipsTheTimeline) {
+    useBuiltArchive();
+    start();
+    confirmLauncher();
+    unsigned long window = waitForShowWindow();
+    ASSERT_NE(window, 0u);
+    const double opened = monotonicSeconds();
+    usleep(1500000);
+    EXPECT_GT(whiteShare(grabScreen()), 0.5) << "the intro plays on white";
+    ASSERT_TRUE(pressKey(window, "Escape"));
+    ASSERT_TRUE(m_process->waitFor(60)) << "the show went on after the intro";
+    // 52 steps of more than a tenth of a second each.
+    EXPECT_GT(monotonicSeconds() - opened, 5.2);
+    EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
+    expectOnlyShaderLogs(m_process->out());
+}
+
+TEST_F(Show, ClosingTheWindowEndsTheShowAtOnce) {
+    useBuiltArchive();
+    start();
+    confirmLauncher();
+    unsigned long window = waitForShowWindow();
+    ASSERT_NE(window, 0u);
+    // Well into the timeline: past the intro and the second loading.
+    usleep(12000000);
+    ASSERT_TRUE(m_process->running());
+    saveScreen("before-close");
+    ASSERT_TRUE(requestClose(window));
+    const double asked = monotonicSeconds();
+    ASSERT_TRUE(m_process->waitFor(20));
+    EXPECT_LT(monotonicSeconds() - asked, 5.0);
+    EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
+    expectOnlyShaderLogs(m_process->out());
+}
+
+TEST_F(Show, ClosingTheWindowDuringTheIntroEndsItToo) {
+    useBuiltArchive();
+    start();
+    confirmLauncher();
+    unsigned long window = waitForShowWindow();
+    ASSERT_NE(window, 0u);
+    usleep(1000000);
+    ASSERT_TRUE(requestClose(window));
+    const double asked = monotonicSeconds();
+    ASSERT_TRUE(m_process->waitFor(20));
+    EXPECT_LT(monotonicSeconds() - asked, 4.0) << "the intro was not cut short";
+    EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
+}
+
+// The whole show, about three minutes: it ends by itself after 165 s of
+// playback. Screenshots at known moments go to the test output folder.
+TEST_F(Show, PlaysToTheTimeLimitAndEndsByItself) {
+    useBuiltArchive();
+    start();
+    confirmLauncher();
+    unsigned long window = waitForShowWindow();
+    ASSERT_NE(window, 0u);
+    const double opened = monotonicSeconds();
+    // The intro takes about 5.3 s and the second batch about a second, so
+    // playback time is roughly the time since the window opened minus 6.5 s.
+    struct Moment { double at; const char* name; };
+    const Moment moments[] = {{2.0, "intro"},          {16.5, "cloud"},
+                              {44.0, "lattice"},       {64.0, "credits-scene"},
+                              {78.5, "credits"},       {98.0, "column-lyrics"},
+                              {126.0, "noisy-lyrics"}, {152.0, "cloud-again"}};
+    for (const Moment& m : moments) {
+        double wait = opened + m.at - monotonicSeconds();
+        if (wait > 0) usleep(useconds_t(wait * 1e6));
+        ASSERT_TRUE(m_process->running()) << "ended early at " << m.name;
+        Image screen = grabScreen();
+        writePng(m_outputs + "/" + m.name + ".png", screen);
+        if (std::string(m.name) == "intro") EXPECT_GT(whiteShare(screen), 0.5);
+        else EXPECT_LT(whiteShare(screen), 0.5) << m.name;
+    }
+    ASSERT_TRUE(m_process->waitFor(60)) << "the show did not end after 165 s";
+    EXPECT_GT(monotonicSeconds() - opened, 165.0);
+    EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
+    expectOnlyShaderLogs(m_process->out());
+}
+
+TEST_F(Show, MissingArchiveStopsWithTheAssertionBlock) {
+    start();
+    confirmLauncher();
+    ASSERT_TRUE(m_process->waitFor(30));
+    EXPECT_EQ(m_process->exitStatus(), 128 + SIGABRT);
+    const char* source = "src/bx/archive.cpp";
+    EXPECT_EQ(m_process->out(), assertionBlock("0", source,
+                                               sourceLineOf(source, "\"Cannot open archive \\\"\""),
+                                               "Cannot open archive \"tidewane.velk\""));
+}
+
+TEST_F(Show, MissingImageStopsWhenItsBatchLoads) {
+    // The production's archive without "lyrics/05.png", repacked.
+    TempDir unpacked;
+    std::string velkpack = builtProgram("velkpack");
+    std::string archive = std::string(TIDEWANE_BINARY_DIR) + "/tidewane.velk";
+    CommandResult r = runCommand("'" + velkpack + "' extract '" + archive + "' '" +
+                                 unpacked.path() + "' && cd '" + unpacked.path() +
+                                 "' && '" + velkpack + "' list '" + archive + "' | cut -f1 | "
+                                 "grep -vx 'lyrics/05.png' > names && "
+                                 "{ wc -l < names; cat names; } > list && '" + velkpack +
+                                 "' pack list '" + (m_folder / "tidewane.velk") + "'");
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    start();
+    confirmLauncher();
+    ASSERT_TRUE(m_process->waitFor(60));
+    EXPECT_EQ(m_process->exitStatus(), 128 + SIGABRT);
+    std::string out = m_process->out();
+    EXPECT_NE(out.find("\n   * message: Cannot find specified file lyrics/05.png\n"),
+              std::string::npos) << out;
+}
+
+TEST_F(Show, LoosePreloadPictureIsTheOneShown) {
+    useBuiltArchive();
+    Image magenta(16, 9, Rgba{255, 0, 255, 255});
+    ASSERT_TRUE(writePng(m_folder / "preload.png", magenta, PngKind::Rgb));
+    start();
+    confirmLauncher();
+    // The preload picture stays up while the intro's images load; watch for
+    // it until the intro's white appears.
+    bool seen = false;
+    const double end = monotonicSeconds() + 30;
+    while (!seen && monotonicSeconds() < end) {
+        Image screen = grabScreen();
+        const int pixels = screen.width * screen.height;
+        if (screen.count(Rgba{255, 0, 255, 255}, 8) > pixels / 2) seen = true;
+        else if (whiteShare(screen) > 0.5) break;
+        usleep(5000);
+    }
+    EXPECT_TRUE(seen) << "the loose preload.png was not shown";
+    m_process->kill();
+}
