@@ -2,3 +2,8 @@
 # requests, screenshots).
 find_package(X11 REQUIRED)
 target_link_libraries(test_deps INTERFACE X11::X11)
+
+# What the show costs outside its shaders (not a test): bench-show.
+add_executable(bench-show bench/show.cpp)
+target_link_libraries(bench-show PRIVATE tidewane_app)
+set_target_properties(bench-show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

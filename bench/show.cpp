@@ -1,0 +1,182 @@
+// Prints what the show costs on this machine outside its shaders: the time
+// from the launcher's Run to the preload picture and to the first intro
+// frame, the time of the second loading batch, and the CPU time a frame
+// spends outside drawing (timeline step with its six spectrum updates, and
+// the uniforms of both passes).
+//
+// usage: bench-show [ARCHIVE] [--size WxH]   (default tidewane.velk, 640x400)
+
+#include "bx/archive.h"
+#include "bx/music.h"
+#include "gl/context.h"
+#include "gl/framebuffer.h"
+#include "gl/shader.h"
+#include "gl/texture.h"
+#include "show.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+double wallSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double cpuSeconds() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Median of `runs` timings of `body`, each over `repeats` calls, in
+// microseconds of this thread's CPU time per call.
+template <typename Body>
+double medianCpuMicroseconds(int runs, int repeats, Body body) {
+    std::vector<double> samples;
+    for (int r = 0; r < runs; ++r) {
+        const double start = cpuSeconds();
+        for (int i = 0; i < repeats; ++i) body(i);
+        samples.push_back((cpuSeconds() - start) * 1e6 / repeats);
+    }
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+void usage() {
+    std::cerr << "usage: bench-show [ARCHIVE] [--size WxH]\n"
+                 "Run it under an X display (xvfb-run works); ARCHIVE defaults to tidewane.velk.\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string archivePath = "tidewane.velk";
+    int width = 640, height = 400;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help")) {
+            usage();
+            return 0;
+        } else if (!std::strcmp(argv[i], "--size") && i + 1 < argc) {
+            if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) {
+                std::cerr << "bench-show: bad size " << argv[i] << "\n";
+                return 1;
+            }
+        } else if (argv[i][0] != '-') {
+            archivePath = argv[i];
+        } else {
+            usage();
+            return 1;
+        }
+    }
+    if (FILE* f = std::fopen(archivePath.c_str(), "rb")) {
+        std::fclose(f);
+    } else {
+        std::cerr << "bench-show: cannot open " << archivePath << "\n";
+        return 1;
+    }
+
+    // Shader logs go to standard output; keep the table readable.
+    std::fflush(stdout);
+    const int savedStdout = dup(1);
+    const int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, 1);
+    auto restoreStdout = [&] {
+        std::fflush(stdout);
+        dup2(savedStdout, 1);
+    };
+
+    const double run = wallSeconds();
+    try {
+        Context context(width, height, false);
+        Bx::Archive archive(archivePath.c_str());
+        Bx::Music music(archive.getFile("music.mp3"));
+        glEnable(GL_TEXTURE_2D);
+        Programs programs;
+        buildPrograms(programs);
+        setVirtualScreen();
+        std::unique_ptr<Texture> preload = drawPreload(archive);
+        context.swapBuffers();
+        glFinish();
+        const double preloadShown = wallSeconds() - run;
+
+        IntroImages intro;
+        loadIntroImages(archive, intro);
+        setIntroState();
+        Intro steps;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawIntroFrame(intro, steps.beginFrame(0.0, 0.0));
+        context.swapBuffers();
+        glFinish();
+        const double firstIntroFrame = wallSeconds() - run;
+
+        const double batchStart = wallSeconds();
+        TimelineImages images;
+        loadTimelineImages(archive, images);
+        setTimelineState();
+        FrameBuffer frameBuffer(width, height);
+        frameBuffer.addRenderTarget(GL_RGBA8);
+        images.blue = loadImage(archive, "blue.png");
+        glFinish();
+        const double secondBatch = wallSeconds() - batchStart;
+
+        // Per-frame work outside drawing, with the music playing.
+        glfwSetTime(0.0);
+        music.play();
+        MusicSpectrum spectrum(music);
+        Timeline timeline;
+        const double stepMicros = medianCpuMicroseconds(9, 2000, [&](int i) {
+            timeline.step(60.0f + float(i) * 0.001f, spectrum);
+        });
+        TimelineFrame frame = timeline.step(60.0f, spectrum); // the credits scene: most uniforms
+        Shader& scene = *programs.scenes[int(frame.program)];
+        Shader& post = *programs.post;
+        const double uniformMicros = medianCpuMicroseconds(9, 2000, [&](int) {
+            scene.bind();
+            scene.setUniform1i("blue_img", 0);
+            scene.setUniform1i("credit", 1);
+            scene.setUniform1f("rtime", frame.rtime);
+            scene.setUniform1f("lowFreq", frame.lowFreq);
+            scene.setUniform1f("time", frame.time);
+            scene.setUniform1f("bass", frame.bass);
+            scene.unbind();
+            post.bind();
+            post.setUniform1f("time", frame.postTime);
+            post.setUniform1f("bass", frame.postBass);
+            post.setUniform1f("white", frame.white);
+            post.setUniform1i("rt0", 0);
+            post.setUniform1i("rt1", 1);
+            post.unbind();
+        });
+
+        restoreStdout();
+        const GLubyte* renderer = glGetString(GL_RENDERER);
+        std::printf("renderer: %s, window %dx%d\n", renderer ? (const char*)renderer : "?", width,
+                    height);
+        std::printf("%-44s %10s\n", "measure", "value");
+        std::printf("%-44s %8.1f ms\n", "Run to preload picture on screen", preloadShown * 1e3);
+        std::printf("%-44s %8.1f ms\n", "Run to first intro frame on screen", firstIntroFrame * 1e3);
+        std::printf("%-44s %8.1f ms\n", "second batch (lyrics, credit, blue)", secondBatch * 1e3);
+        std::printf("%-44s %8.2f us\n", "timeline step, six spectrum updates", stepMicros);
+        std::printf("%-44s %8.2f us\n", "uniforms of both passes", uniformMicros);
+        std::printf("%-44s %8.2f us  (target under 100 us)\n", "CPU per frame outside drawing",
+                    stepMicros + uniformMicros);
+    } catch (const ContextError& e) {
+        restoreStdout();
+        std::cerr << "bench-show: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
