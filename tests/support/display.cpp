@@ -19,34 +19,20 @@ extern char** environ;
 
 namespace {
 
+// A virtual X server of this test process alone. Display numbers from 1000
+// up, away from the ones xvfb-run picks; a server given a number that is in
+// use stops, and the next is tried.
 class PrivateServer {
 public:
     PrivateServer(int width, int height) {
         const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        int ready[2];
-        if (pipe(ready) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, ready[0]);
-        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const char* argv[] = {"Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(),
-                              "-nolisten", "tcp", nullptr};
-        if (posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(ready[1]);
-        // The server writes its display number once it accepts clients.
-        std::string number;
-        char c;
-        while (m_pid > 0 && read(ready[0], &c, 1) == 1 && c != '\n') number += c;
-        close(ready[0]);
-        if (m_pid > 0 && !number.empty()) {
-            setenv("DISPLAY", (":" + number).c_str(), 1);
-        } else if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
+        for (int attempt = 0; attempt < 20 && m_pid <= 0; ++attempt)
+            start(1000 + int((getpid() + attempt * 7919) % 30000), screen);
+        if (m_pid <= 0) return;
+        // A key held down while the machine is busy must not repeat.
+        if (Display* display = XOpenDisplay(nullptr)) {
+            XAutoRepeatOff(display);
+            XCloseDisplay(display);
         }
     }
     ~PrivateServer() {
@@ -57,6 +43,39 @@ public:
     bool running() const { return m_pid > 0; }
 
 private:
+    void start(int number, const std::string& screen) {
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, ready[0]);
+        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const std::string name = ":" + std::to_string(number);
+        // Without -noreset the server starts afresh, refusing connections for
+        // a moment, each time its last client leaves.
+        const char* argv[] = {"Xvfb",    name.c_str(), "-displayfd", "3",       "-screen",
+                              "0",       screen.c_str(), "-nolisten", "tcp", "-noreset",
+                              nullptr};
+        if (posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+        // The server writes its number once it accepts clients; one that
+        // cannot start closes the pipe without a word.
+        std::string written;
+        char c;
+        while (m_pid > 0 && read(ready[0], &c, 1) == 1 && c != '\n') written += c;
+        close(ready[0]);
+        if (m_pid > 0 && written == std::to_string(number)) {
+            setenv("DISPLAY", name.c_str(), 1);
+        } else if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
+
     pid_t m_pid = -1;
 };
 
