@@ -21,27 +21,6 @@ namespace {
 constexpr int kRate = 44100;
 double bandCentre(double k) { return k * kRate / 512.0; }
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        if (old)
-            m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_had)
-            setenv(m_name.c_str(), m_old.c_str(), 1);
-        else
-            unsetenv(m_name.c_str());
-    }
-
-private:
-    std::string m_name, m_old;
-    bool m_had = false;
-};
-
 // An archive record that borrows `bytes`.
 Bx::ArchiveFile recordOf(std::vector<unsigned char>& bytes) {
     Bx::ArchiveFile record;

@@ -71,3 +71,15 @@ CommandResult runCommand(const std::string& command) {
 std::string builtProgram(const std::string& name) {
     return std::string(TIDEWANE_BINARY_DIR) + "/" + name;
 }
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+    const char* old = std::getenv(name);
+    m_had = old != nullptr;
+    if (old) m_old = old;
+    setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_had) setenv(m_name.c_str(), m_old.c_str(), 1);
+    else unsetenv(m_name.c_str());
+}
