@@ -53,6 +53,15 @@ protected:
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 
+    // Starts the show with the production's archive, confirms the launcher
+    // and waits for the show's window.
+    unsigned long startShow() {
+        useBuiltArchive();
+        start();
+        confirmLauncher();
+        return waitForShowWindow();
+    }
+
     unsigned long waitForShowWindow() {
         unsigned long window = waitForWindow(kShowTitle, 30);
         EXPECT_NE(window, 0u) << "the show's window did not open";
@@ -90,10 +99,7 @@ double whiteShare(const Image& image) {
 } // namespace
 
 TEST_F(Show, EscapeDuringTheIntroLetsItFinishThenSkipsTheTimeline) {
-    useBuiltArchive();
-    start();
-    confirmLauncher();
-    unsigned long window = waitForShowWindow();
+    unsigned long window = startShow();
     ASSERT_NE(window, 0u);
     const double opened = monotonicSeconds();
     usleep(1500000);
@@ -107,10 +113,7 @@ TEST_F(Show, EscapeDuringTheIntroLetsItFinishThenSkipsTheTimeline) {
 }
 
 TEST_F(Show, ClosingTheWindowEndsTheShowAtOnce) {
-    useBuiltArchive();
-    start();
-    confirmLauncher();
-    unsigned long window = waitForShowWindow();
+    unsigned long window = startShow();
     ASSERT_NE(window, 0u);
     // Well into the timeline: past the intro and the second loading.
     usleep(12000000);
@@ -125,10 +128,7 @@ TEST_F(Show, ClosingTheWindowEndsTheShowAtOnce) {
 }
 
 TEST_F(Show, ClosingTheWindowDuringTheIntroEndsItToo) {
-    useBuiltArchive();
-    start();
-    confirmLauncher();
-    unsigned long window = waitForShowWindow();
+    unsigned long window = startShow();
     ASSERT_NE(window, 0u);
     usleep(1000000);
     ASSERT_TRUE(requestClose(window));
@@ -141,10 +141,7 @@ TEST_F(Show, ClosingTheWindowDuringTheIntroEndsItToo) {
 // The whole show, about three minutes: it ends by itself after 165 s of
 // playback. Screenshots at known moments go to the test output folder.
 TEST_F(Show, PlaysToTheTimeLimitAndEndsByItself) {
-    useBuiltArchive();
-    start();
-    confirmLauncher();
-    unsigned long window = waitForShowWindow();
+    unsigned long window = startShow();
     ASSERT_NE(window, 0u);
     const double opened = monotonicSeconds();
     // The intro takes about 5.3 s and the second batch about a second, so
