@@ -96,14 +96,25 @@ double whiteShare(const Image& image) {
     return double(image.count(Rgba{255, 255, 255, 255}, 8)) / double(image.width * image.height);
 }
 
+// Waits for the intro's white screen (after the preload picture, while the
+// first images load); false when it does not come within `seconds`.
+bool waitForIntro(double seconds) {
+    const double end = monotonicSeconds() + seconds;
+    while (monotonicSeconds() < end) {
+        if (whiteShare(grabScreen()) > 0.5) return true;
+        usleep(10000);
+    }
+    return false;
+}
+
 } // namespace
 
 TEST_F(Show, EscapeDuringTheIntroLetsItFinishThenSkipsTheTimeline) {
     unsigned long window = startShow();
     ASSERT_NE(window, 0u);
     const double opened = monotonicSeconds();
-    usleep(1500000);
-    EXPECT_GT(whiteShare(grabScreen()), 0.5) << "the intro plays on white";
+    ASSERT_TRUE(waitForIntro(20)) << "the intro plays on white";
+    usleep(500000);
     ASSERT_TRUE(pressKey(window, "Escape"));
     ASSERT_TRUE(m_process->waitFor(60)) << "the show went on after the intro";
     // 52 steps of more than a tenth of a second each.
@@ -143,13 +154,14 @@ TEST_F(Show, ClosingTheWindowDuringTheIntroEndsItToo) {
 TEST_F(Show, PlaysToTheTimeLimitAndEndsByItself) {
     unsigned long window = startShow();
     ASSERT_NE(window, 0u);
+    ASSERT_TRUE(waitForIntro(20)) << "the intro plays on white";
     const double opened = monotonicSeconds();
-    // The intro takes about 5.3 s and the second batch about a second, so
-    // playback time is roughly the time since the window opened minus 6.5 s.
+    // The intro takes about 6 s and the second batch about a second, so
+    // playback time is roughly the time since the intro began minus 7 s.
     struct Moment { double at; const char* name; };
-    const Moment moments[] = {{2.0, "intro"},          {16.5, "cloud"},
+    const Moment moments[] = {{1.0, "intro"},          {16.5, "cloud"},
                               {44.0, "lattice"},       {64.0, "credits-scene"},
-                              {78.5, "credits"},       {98.0, "column-lyrics"},
+                              {79.0, "credits"},       {98.0, "column-lyrics"},
                               {126.0, "noisy-lyrics"}, {152.0, "cloud-again"}};
     for (const Moment& m : moments) {
         double wait = opened + m.at - monotonicSeconds();
