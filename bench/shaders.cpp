@@ -18,6 +18,8 @@
 #include "shaders.h"
 #include "support/png.h"
 
+#include "gltimer.h"
+
 #include <GL/glew.h>
 
 #include <algorithm>
@@ -120,39 +122,6 @@ struct Program {
     bool post;
 };
 
-class Timer {
-public:
-    explicit Timer(bool queries) : m_query(queries && (GLEW_ARB_timer_query || GLEW_VERSION_3_3)) {
-        if (m_query) glGenQueries(1, &m_id);
-    }
-    ~Timer() {
-        if (m_query) glDeleteQueries(1, &m_id);
-    }
-    bool usesQueries() const { return m_query; }
-
-    // Milliseconds that `draw` took on the GL side.
-    double measure(const std::function<void()>& draw) {
-        if (m_query) {
-            glBeginQuery(GL_TIME_ELAPSED, m_id);
-            draw();
-            glEndQuery(GL_TIME_ELAPSED);
-            GLuint64 ns = 0;
-            glGetQueryObjectui64v(m_id, GL_QUERY_RESULT, &ns);
-            return double(ns) / 1.0e6;
-        }
-        glFinish();
-        auto start = std::chrono::steady_clock::now();
-        draw();
-        glFinish();
-        std::chrono::duration<double, std::milli> d = std::chrono::steady_clock::now() - start;
-        return d.count();
-    }
-
-private:
-    bool m_query;
-    GLuint m_id = 0;
-};
-
 Image readBack(int width, int height) {
     Image img(width, height);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -237,11 +206,10 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<Shader>> shaders;
     for (const Program& p : programs) shaders.emplace_back(new Shader(Shaders::vertex, p.source));
 
-    bool software = renderer.find("llvmpipe") != std::string::npos ||
-                    renderer.find("softpipe") != std::string::npos;
-    Timer timer(opt.clock == "query" || (opt.clock == "auto" && !software));
+    bool software = isSoftwareRenderer(renderer);
+    GlTimer timer(opt.clock == "query" || (opt.clock == "auto" && !software));
     std::printf("\nsize %dx%d, %d frames each, timing by %s\n\n", opt.width, opt.height,
-                opt.frames, timer.usesQueries() ? "GL timer queries" : "glFinish and wall clock");
+                opt.frames, timer.method());
     std::printf("%-10s %12s %10s\n", "program", "median ms", "fps");
 
     for (size_t k = 0; k < programs.size(); ++k) {
@@ -275,9 +243,7 @@ int main(int argc, char** argv) {
         std::vector<double> ms;
         draw(); // warm-up: the driver may finish compiling on first use
         for (int i = 0; i < opt.frames; ++i) ms.push_back(timer.measure(draw));
-        std::sort(ms.begin(), ms.end());
-        double median = ms.size() % 2 ? ms[ms.size() / 2]
-                                      : 0.5 * (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]);
+        double median = medianOf(ms);
         std::printf("%-10s %12.2f %10.2f\n", p.name, median, median > 0 ? 1000.0 / median : 0.0);
         std::fflush(stdout);
 

@@ -133,6 +133,12 @@ void setTimelineState() {
 
 void drawTimelineFrame(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
                        TimelineImages& images) {
+    drawScenePass(frame, programs, frameBuffer, images);
+    drawPostPass(frame, programs, frameBuffer, images);
+}
+
+void drawScenePass(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
+                   TimelineImages& images) {
     Shader& scene = *programs.scenes[int(frame.program)];
     frameBuffer.bind();
     scene.bind();
@@ -153,7 +159,10 @@ void drawTimelineFrame(const TimelineFrame& frame, Programs& programs, FrameBuff
     }
     scene.unbind();
     frameBuffer.unbind();
+}
 
+void drawPostPass(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
+                  TimelineImages& images) {
     Shader& post = *programs.post;
     Texture& lyrics = *images.lyrics[size_t(frame.lyricsImage)];
     RenderTarget& target = *frameBuffer.getRenderTarget(0);

@@ -71,6 +71,13 @@ void setTimelineState();
 // then the post pass to the window.
 void drawTimelineFrame(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
                        TimelineImages& images);
+// Its two halves. The scene pass leaves the window's framebuffer bound; the
+// post pass draws into whatever framebuffer is bound, so an offscreen
+// capture binds its own in between.
+void drawScenePass(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
+                   TimelineImages& images);
+void drawPostPass(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
+                  TimelineImages& images);
 
 // The music player as the timeline's spectrum source.
 class MusicSpectrum : public SpectrumSource {

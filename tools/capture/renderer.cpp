@@ -1,0 +1,186 @@
+#include "renderer.h"
+
+#include "bx/archive.h"
+#include "gl/context.h"
+#include "gl/framebuffer.h"
+#include "gl/texture.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <sys/stat.h>
+
+namespace {
+
+const char* const kMusic = "music.mp3";
+
+bool looseFileExists(const std::string& name) {
+    struct stat st;
+    return stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+std::vector<std::string> showAssetNames() {
+    std::vector<std::string> names = {kMusic, "preload.png"};
+    char name[32];
+    for (int i = 1; i <= 8; ++i) {
+        std::snprintf(name, sizeof name, "queltwalk/%02d.png", i);
+        names.push_back(name);
+    }
+    for (const char* prefix : {"us/", "logo/"})
+        for (int i = 1; i <= 7; ++i) {
+            std::snprintf(name, sizeof name, "%s%02d.png", prefix, i);
+            names.push_back(name);
+        }
+    for (int i = 0; i <= 17; ++i) {
+        std::snprintf(name, sizeof name, "lyrics/%02d.png", i);
+        names.push_back(name);
+    }
+    names.push_back("credit.png");
+    names.push_back("blue.png");
+    return names;
+}
+
+bool checkArchive(const std::string& path, std::string& error) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "cannot read the archive " + path + ": " + std::strerror(errno) +
+                " (run in the folder that holds tidewane.velk, or name it with --archive)";
+        return false;
+    }
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
+        error = "the archive " + path + " is not a file";
+        return false;
+    }
+    Bx::ArchiveContents contents = Bx::readArchiveEntries(f, uint64_t(st.st_size));
+    std::fclose(f);
+    if (!contents.error.empty()) {
+        error = "the archive " + path + " is damaged: " + contents.error;
+        return false;
+    }
+    std::set<std::string> packed;
+    for (const Bx::ArchiveFile* file : contents.files) packed.insert(file->name);
+    Bx::releaseArchiveFiles(contents.files);
+    for (const std::string& name : showAssetNames())
+        if (!packed.count(name) && !looseFileExists(name)) {
+            error = "the archive " + path + " has no " + name;
+            return false;
+        }
+    return true;
+}
+
+ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height)
+    : m_width(width), m_height(height) {
+    // The window is never shown: the context's own window hints leave
+    // visibility alone, and a second glfwInit keeps this hint.
+    if (glfwInit()) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    try {
+        m_context.reset(new Context(64, 64, false));
+    } catch (const ContextError& e) {
+        throw CaptureError(std::string("no OpenGL context: ") + e.what());
+    }
+
+    GLint maxSize = 0, maxViewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
+    if (width > maxSize || height > maxSize || width > maxViewport[0] || height > maxViewport[1])
+        throw CaptureError("the driver renders at most " +
+                           std::to_string(std::min<int>(maxSize, maxViewport[0])) + "x" +
+                           std::to_string(std::min<int>(maxSize, maxViewport[1])) + " pixels");
+
+    m_capture.reset(new FrameBuffer(width, height));
+    m_capture->addRenderTarget(GL_RGBA8);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_capture->getId());
+    const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (status != GL_FRAMEBUFFER_COMPLETE)
+        throw CaptureError("cannot render at " + std::to_string(width) + "x" +
+                           std::to_string(height) + " (framebuffer incomplete)");
+
+    // The live driver's set-up up to the intro, in its order.
+    m_archive.reset(new Bx::Archive(archivePath.c_str()));
+    glEnable(GL_TEXTURE_2D);
+    buildPrograms(m_programs);
+    setVirtualScreen();
+    m_preload = drawPreload(*m_archive);
+    loadIntroImages(*m_archive, m_intro);
+    setIntroState();
+}
+
+// Members go in reverse order: every GL object, then the archive, then the
+// context, as in the live teardown.
+ShowRenderer::~ShowRenderer() = default;
+
+const uint8_t* ShowRenderer::musicData() const {
+    return m_archive->getFile(kMusic)->data;
+}
+
+size_t ShowRenderer::musicSize() const {
+    return m_archive->getFile(kMusic)->size;
+}
+
+void ShowRenderer::bindCapture() {
+    glBindFramebuffer(GL_FRAMEBUFFER, m_capture->getId());
+    glViewport(0, 0, m_width, m_height);
+}
+
+void ShowRenderer::enterTimeline() {
+    // What the live driver does between the intro and the first timeline
+    // frame: the second batch, the timeline's drawing state, the scene's
+    // frame buffer at the show's size, then "blue.png".
+    if (m_inTimeline) return;
+    loadTimelineImages(*m_archive, m_images);
+    setTimelineState();
+    m_scene.reset(new FrameBuffer(m_width, m_height));
+    m_scene->addRenderTarget(GL_RGBA8);
+    m_images.blue = loadImage(*m_archive, "blue.png");
+    m_inTimeline = true;
+}
+
+void ShowRenderer::draw(const ShowSequence::Frame& frame) {
+    if (frame.intro) {
+        bindCapture();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawIntroFrame(m_intro, frame.introFrame);
+        return;
+    }
+    enterTimeline();
+    bindCapture();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawScenePass(frame.timelineFrame, m_programs, *m_scene, m_images);
+    // The scene pass leaves the window bound; the post pass comes here.
+    bindCapture();
+    drawPostPass(frame.timelineFrame, m_programs, *m_scene, m_images);
+}
+
+void ShowRenderer::read(std::vector<uint8_t>& rgba) {
+    rgba.resize(size_t(m_width) * size_t(m_height) * 4);
+    bindCapture();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, m_width, m_height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+}
+
+void ShowRenderer::drawScene(const TimelineFrame& frame) {
+    enterTimeline();
+    bindCapture();
+    drawScenePass(frame, m_programs, *m_scene, m_images);
+}
+
+void ShowRenderer::drawPost(const TimelineFrame& frame) {
+    enterTimeline();
+    bindCapture();
+    drawPostPass(frame, m_programs, *m_scene, m_images);
+}
+
+std::string ShowRenderer::rendererName() const {
+    const GLubyte* name = glGetString(GL_RENDERER);
+    return name ? reinterpret_cast<const char*>(name) : "unknown";
+}
