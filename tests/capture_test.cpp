@@ -2,6 +2,7 @@
 // sound, and the tool itself run on the built archive at a small size and a
 // low frame rate (the software renderer is slow).
 
+#include "bench.h"
 #include "options.h"
 #include "output.h"
 #include "sequence.h"
@@ -284,6 +285,27 @@ TEST(CaptureSequence, FlashesFireAndFadeOnTheVirtualClock) {
     EXPECT_FLOAT_EQ(f.timelineFrame.white, 0.75f * 0.75f * 0.75f);
 }
 
+TEST(CaptureBench, EachSceneIsTimedOnFramesOfItsOwnStretch) {
+    const ShowLayout layout(60);
+    for (int scene = 0; scene < 5; ++scene) {
+        const FrameRange range = sceneFrames(layout, scene);
+        ASSERT_GT(range.count(), 20) << scene;
+        const std::vector<int64_t> frames = spreadFrames(range, 20);
+        ASSERT_EQ(frames.size(), 20u);
+        for (int64_t k : frames) {
+            const float t = float(double(k - layout.introFrames()) / 60.0);
+            EXPECT_EQ(int(sceneAt(t)), scene) << "frame " << k << " at " << t << " s";
+        }
+        // Spread over the stretch, not bunched at its start.
+        EXPECT_GT(frames.back() - frames.front(), range.count() * 9 / 10) << scene;
+        // The stretch is the scene's whole first window.
+        const float before = float(double(range.first - 1 - layout.introFrames()) / 60.0);
+        if (scene > 0) {
+            EXPECT_NE(int(sceneAt(before)), scene);
+        }
+    }
+}
+
 // ---------------------------------------------------------------- sound
 
 TEST(CaptureSound, SilenceUntilTheMusicStartsThenTheMusicToTheSample) {
@@ -549,4 +571,24 @@ TEST(CaptureTool, AVideoHasEveryFrameAndTheMusicFromItsStart) {
     };
     EXPECT_LT(rms(0.05, 0.9), 1e-4);
     EXPECT_GT(rms(1.5, 2.0), 3e-3);
+}
+
+TEST(CaptureTool, TheBenchmarkTimesEveryPass) {
+    CommandResult r = run("--bench --size 32x20 --frames 3");
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(r.out.find("size 32x20, 3 frames a pass"), std::string::npos) << r.out;
+    for (const char* pass : {"cloud", "lattice", "credits", "column", "noisy box", "post"}) {
+        const size_t at = r.out.find(std::string("| ") + pass);
+        ASSERT_NE(at, std::string::npos) << pass << "\n" << r.out;
+        // Median, 95th percentile and rate: positive numbers, the 95th
+        // percentile not below the median.
+        std::istringstream row(r.out.substr(at + 2 + std::string(pass).size()));
+        double median = 0, p95 = 0, fps = 0;
+        char bar = 0;
+        row >> bar >> median >> bar >> p95 >> bar >> fps;
+        EXPECT_GT(median, 0.0) << pass;
+        EXPECT_GE(p95, median) << pass;
+        // The table rounds the milliseconds to two decimals.
+        EXPECT_NEAR(fps * median, 1000.0, 1000.0 * 0.006 / median + 1.0) << pass;
+    }
 }

@@ -209,8 +209,8 @@ int runCapture(const CaptureOptions& o) {
         progress.update(k - range.first + 1);
     }
     if (!sink->finish(error)) return fail(error);
-    std::fprintf(stderr, "wrote %lld frames to %s\n", static_cast<long long>(range.count()),
-                 o.out.c_str());
+    std::fprintf(stderr, "wrote %lld frame%s to %s\n", static_cast<long long>(range.count()),
+                 range.count() == 1 ? "" : "s", o.out.c_str());
     return 0;
 }
 
