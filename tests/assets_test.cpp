@@ -8,7 +8,7 @@
 #include "support/png.h"
 
 #include "audio/decoder.h"
-#include "audio/spectrum.h"
+#include "audio/analyser.h"
 #include "bx/archive.h"
 #include "gl/texture.h"
 #include "synth.h"

@@ -1,6 +1,6 @@
 #include "audio/decoder.h"
 #include "audio/position.h"
-#include "audio/spectrum.h"
+#include "audio/analyser.h"
 #include "audio/system.h"
 #include "support/files.h"
 #include "support/mp3.h"

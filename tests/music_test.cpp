@@ -1,4 +1,4 @@
-#include "audio/spectrum.h"
+#include "audio/analyser.h"
 #include "bx/music.h"
 #include "support/death.h"
 #include "support/files.h"

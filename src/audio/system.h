@@ -32,7 +32,7 @@
 
 #include "audio/decoder.h"
 #include "audio/position.h"
-#include "audio/spectrum.h"
+#include "audio/analyser.h"
 
 #include <atomic>
 #include <condition_variable>

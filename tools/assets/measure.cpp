@@ -10,7 +10,7 @@
 #include "canvas.h"
 
 #include "audio/decoder.h"
-#include "audio/spectrum.h"
+#include "audio/analyser.h"
 #include "bx/music.h"
 
 #include <algorithm>

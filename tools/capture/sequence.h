@@ -13,7 +13,7 @@
 
 #include "audio/decoder.h"
 #include "bx/music.h"
-#include "audio/spectrum.h"
+#include "audio/analyser.h"
 #include "intro.h"
 #include "timeline.h"
 

@@ -1,4 +1,4 @@
-#include "audio/spectrum.h"
+#include "audio/analyser.h"
 
 #include <kiss_fftr.h>
 
