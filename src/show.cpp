@@ -15,14 +15,30 @@
 
 namespace {
 
-// Loads "prefix01.png" … in order; `first` is the number of the first file.
-void loadNumbered(Bx::Archive& archive, const char* prefix, int first, int count,
-                  TextureList& into) {
+// Appends "prefix01.png" … in order; `first` is the number of the first file.
+void addNumbered(std::vector<std::string>& names, const char* prefix, int first, int count) {
     for (int i = 0; i < count; ++i) {
         char name[64];
         std::snprintf(name, sizeof(name), "%s%02d.png", prefix, first + i);
-        into.push_back(loadImage(archive, name));
+        names.push_back(name);
     }
+}
+
+// The images called `names`, in that order. Every name is looked up before
+// any image is decoded, so a missing one stops the program with the same
+// message as when the images were loaded one by one.
+TextureList loadImages(Bx::Archive& archive, const std::vector<std::string>& names) {
+    std::vector<EncodedImage> files;
+    for (const std::string& name : names) {
+        Bx::ArchiveFile* file = archive.getFile(name.c_str());
+        files.push_back(EncodedImage{file->data, file->size});
+    }
+    return loadTextures(files);
+}
+
+// Moves `count` textures from the front of `from`, starting at `*at`.
+void take(TextureList& from, size_t& at, size_t count, TextureList& into) {
+    for (size_t i = 0; i < count; ++i) into.push_back(std::move(from[at++]));
 }
 
 // One textured quad in the virtual screen, corners in the order
@@ -72,9 +88,15 @@ std::unique_ptr<Texture> drawPreload(Bx::Archive& archive) {
 }
 
 void loadIntroImages(Bx::Archive& archive, IntroImages& images) {
-    loadNumbered(archive, "queltwalk/", 1, 8, images.walk);
-    loadNumbered(archive, "us/", 1, 7, images.us);
-    loadNumbered(archive, "logo/", 1, 7, images.logo);
+    std::vector<std::string> names;
+    addNumbered(names, "queltwalk/", 1, 8);
+    addNumbered(names, "us/", 1, 7);
+    addNumbered(names, "logo/", 1, 7);
+    TextureList loaded = loadImages(archive, names);
+    size_t at = 0;
+    take(loaded, at, 8, images.walk);
+    take(loaded, at, 7, images.us);
+    take(loaded, at, 7, images.logo);
 }
 
 void setIntroState() {
@@ -117,8 +139,13 @@ TimelineImages::TimelineImages() = default;
 TimelineImages::~TimelineImages() = default;
 
 void loadTimelineImages(Bx::Archive& archive, TimelineImages& images) {
-    loadNumbered(archive, "lyrics/", 0, 18, images.lyrics);
-    images.credit = loadImage(archive, "credit.png");
+    std::vector<std::string> names;
+    addNumbered(names, "lyrics/", 0, 18);
+    names.push_back("credit.png");
+    TextureList loaded = loadImages(archive, names);
+    size_t at = 0;
+    take(loaded, at, 18, images.lyrics);
+    images.credit = std::move(loaded[at]);
 }
 
 void setTimelineState() {

@@ -36,7 +36,8 @@ struct IntroImages {
     TextureList us;   // "us/01.png" to "07.png"
     TextureList logo; // "logo/01.png" to "07.png"
 };
-// The first batch: the 22 images of the intro, in load order.
+// The first batch: the 22 images of the intro, in load order. Each batch is
+// decoded on worker threads and uploaded on this one (loadTextures).
 void loadIntroImages(Bx::Archive& archive, IntroImages& images);
 
 // Drawing state of the intro: blending on white in the virtual screen.

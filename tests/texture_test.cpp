@@ -5,10 +5,13 @@
 #include "bx/archive.h"
 #include "gl/texture.h"
 
+#include <SOIL/SOIL.h>
+#include <png.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -298,4 +301,142 @@ TEST(TextureWithoutContext, StopsWithTheContextAssertionOrLoadsNothing) {
     Bx::Archive archive("a.velk");
     Texture texture("img.png");
     EXPECT_EQ(texture.getId(), 0u);
+}
+
+namespace {
+
+// Level 0 of a texture as the driver holds it: its internal format, size and
+// bytes (compressed blocks as they are, else RGBA8).
+struct HeldTexture {
+    GLint format = 0, width = 0, height = 0;
+    std::vector<unsigned char> bytes;
+    bool operator==(const HeldTexture& o) const {
+        return format == o.format && width == o.width && height == o.height && bytes == o.bytes;
+    }
+};
+
+HeldTexture held(unsigned int name) {
+    HeldTexture t;
+    if (name == 0) return t;
+    glBindTexture(GL_TEXTURE_2D, name);
+    GLint compressed = 0, size = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &t.format);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &t.width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &t.height);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED, &compressed);
+    if (compressed) {
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE, &size);
+        t.bytes.resize(size_t(size));
+        glGetCompressedTexImage(GL_TEXTURE_2D, 0, t.bytes.data());
+    } else {
+        t.bytes.resize(size_t(t.width) * size_t(t.height) * 4);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, t.bytes.data());
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return t;
+}
+
+// What the image library's own one-call load of the bytes leaves in the driver.
+HeldTexture libraryLoad(const std::string& png) {
+    unsigned int name = SOIL_load_OGL_texture_from_memory(
+        bytesOf(png), int(png.size()), SOIL_LOAD_AUTO, SOIL_CREATE_NEW_ID,
+        SOIL_FLAG_INVERT_Y | SOIL_FLAG_COMPRESS_TO_DXT);
+    HeldTexture t = held(name);
+    glDeleteTextures(1, &name);
+    return t;
+}
+
+// A PNG of the given libpng layout whose samples are a fixed pattern.
+std::string layoutPng(int width, int height, int colorType, int bitDepth, bool interlaced,
+                      bool transparency) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out,
+                     [](png_structp p, png_bytep d, png_size_t n) {
+                         static_cast<std::string*>(png_get_io_ptr(p))->append((char*)d, n);
+                     },
+                     nullptr);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colorType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    const int entries = colorType == PNG_COLOR_TYPE_PALETTE ? 1 << std::min(bitDepth, 8) : 0;
+    std::vector<png_color> palette(static_cast<size_t>(entries));
+    std::vector<png_byte> alphas(static_cast<size_t>(entries / 2));
+    for (int i = 0; i < entries; ++i)
+        palette[size_t(i)] = png_color{png_byte(i * 37), png_byte(255 - i), png_byte(i * 11)};
+    for (size_t i = 0; i < alphas.size(); ++i) alphas[i] = png_byte(i * 5);
+    if (entries) png_set_PLTE(png, info, palette.data(), entries);
+    png_color_16 key{};
+    key.red = key.green = key.blue = key.gray = 7;
+    if (transparency)
+        png_set_tRNS(png, info, entries ? alphas.data() : nullptr, int(alphas.size()), &key);
+    png_write_info(png, info);
+    const size_t rowBytes = png_get_rowbytes(png, info);
+    std::vector<png_byte> row(rowBytes);
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < height; ++y) {
+            for (size_t i = 0; i < rowBytes; ++i) row[i] = png_byte((i * 29 + size_t(y) * 53) % 251);
+            png_write_row(png, row.data());
+        }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+} // namespace
+
+// The texture that the driver holds is exactly what the image library's own
+// load of the same bytes gives, through the batch loader and through the
+// library's uncompressed path, for every image of the show and for every
+// PNG layout: the accepted ones byte for byte, the refused ones as no texture.
+TEST_F(TextureLoading, HoldsExactlyWhatTheImageLibraryLoads) {
+    std::vector<std::string> pngs;
+    Bx::Archive archive(TIDEWANE_BINARY_DIR "/tidewane.velk");
+    for (unsigned int i = 0; i < archive.getNumFiles(); ++i) {
+        Bx::ArchiveFile* f = archive.getFile(i);
+        if (std::strstr(f->name, ".png"))
+            pngs.emplace_back(reinterpret_cast<const char*>(f->data), f->size);
+    }
+    ASSERT_EQ(pngs.size(), 43u);
+    const int layouts[][4] = {
+        // colour type, bit depth, interlaced, transparency
+        {PNG_COLOR_TYPE_GRAY, 8, 0, 0},       {PNG_COLOR_TYPE_GRAY, 8, 0, 1},
+        {PNG_COLOR_TYPE_GRAY_ALPHA, 8, 0, 0}, {PNG_COLOR_TYPE_PALETTE, 8, 0, 0},
+        {PNG_COLOR_TYPE_PALETTE, 8, 0, 1},    {PNG_COLOR_TYPE_RGB, 8, 0, 0},
+        {PNG_COLOR_TYPE_RGB, 8, 0, 1},        {PNG_COLOR_TYPE_RGBA, 8, 0, 0},
+        {PNG_COLOR_TYPE_RGB, 16, 0, 0},       {PNG_COLOR_TYPE_GRAY, 4, 0, 0},
+        {PNG_COLOR_TYPE_PALETTE, 2, 0, 0},    {PNG_COLOR_TYPE_RGBA, 8, 1, 0},
+    };
+    // The library's decoder adds an alpha channel for a colour key on grey or
+    // RGB but reports the channel count without it, so its texture shows the
+    // interleaved bytes cut to size: there the key is ignored instead, and the
+    // texture is what the library makes of the same file without the key.
+    std::vector<std::string> references = pngs;
+    int refused = 0;
+    for (const auto& l : layouts) {
+        pngs.push_back(layoutPng(13, 7, l[0], l[1], l[2] != 0, l[3] != 0));
+        const bool keyed = l[3] && l[0] != PNG_COLOR_TYPE_PALETTE;
+        references.push_back(keyed ? layoutPng(13, 7, l[0], l[1], false, false) : pngs.back());
+        refused += l[1] != 8 || l[2] != 0;
+    }
+
+    std::vector<EncodedImage> files;
+    for (const std::string& png : pngs) files.push_back(EncodedImage{bytesOf(png), png.size()});
+    std::vector<std::unique_ptr<Texture>> batch = loadTextures(files);
+    ASSERT_EQ(batch.size(), pngs.size());
+    UploadCaps noDxt = queryUploadCaps();
+    ASSERT_TRUE(noDxt.dxt && noDxt.npot); // the driver takes the compressed path
+    noDxt.dxt = false;
+    int empty = 0;
+    for (size_t i = 0; i < pngs.size(); ++i) {
+        const HeldTexture expected = libraryLoad(references[i]);
+        EXPECT_TRUE(held(batch[i]->getId()) == expected) << "image " << i;
+        PreparedImage decoded = prepareImage(files[i].data, files[i].size, noDxt);
+        Texture uncompressed(decoded);
+        EXPECT_TRUE(held(uncompressed.getId()) == expected) << "image " << i;
+        empty += expected.bytes.empty();
+    }
+    EXPECT_EQ(empty, refused);
 }

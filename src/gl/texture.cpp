@@ -6,89 +6,34 @@
 
 #include <GL/glew.h>
 #include <SOIL/SOIL.h>
-#include <png.h>
 
-#include <csetjmp>
-#include <cstring>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+// The library's own answers to whether S3TC and sides that are not powers of
+// two are available; they are exported but not declared in its headers.
+extern "C" int query_DXT_capability(void);
+extern "C" int query_NPOT_capability(void);
 
 namespace {
 
-// What the libpng callbacks of isCompletePng share.
-struct PngCheck {
-    const unsigned char* data;
-    size_t size;
-    size_t position;
-    bool warned;
-    png_bytep row;
-};
+const int kCapabilityPresent = 1;
 
-void readCheckedBytes(png_structp png, png_bytep out, png_size_t count) {
-    PngCheck* check = static_cast<PngCheck*>(png_get_io_ptr(png));
-    if (count > check->size - check->position) png_error(png, "file ends early");
-    std::memcpy(out, check->data + check->position, count);
-    check->position += count;
-}
-
-void onPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-
-void onPngWarning(png_structp png, png_const_charp) {
-    static_cast<PngCheck*>(png_get_error_ptr(png))->warned = true;
-}
-
-// Decodes every row of every pass and reads up to IEND. Kept apart from
-// isCompletePng so that no object with a destructor lives in the function
-// that calls setjmp.
-bool decodeAllRows(png_structp png, png_infop info, PngCheck* check) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_read_info(png, info);
-    const int passes = png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    const size_t rowBytes = png_get_rowbytes(png, info);
-    check->row = static_cast<png_bytep>(png_malloc(png, rowBytes));
-    std::memset(check->row, 0, rowBytes);
-    // The decoder looks 8-bit palette indices up in a 256-entry table of which
-    // only the entries of the PLTE chunk are filled: an index past them would
-    // show whatever was in memory.
-    int paletteSize = 256;
-    if (png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE &&
-        png_get_bit_depth(png, info) == 8) {
-        png_colorp palette = nullptr;
-        if (!png_get_PLTE(png, info, &palette, &paletteSize)) return false;
-    }
-    for (int pass = 0; pass < passes; ++pass)
-        for (png_uint_32 y = 0; y < height; ++y) {
-            png_read_row(png, check->row, nullptr);
-            if (paletteSize < 256)
-                for (size_t i = 0; i < rowBytes; ++i)
-                    if (check->row[i] >= paletteSize) return false;
-        }
-    png_read_end(png, info);
-    return !check->warned;
-}
+const unsigned int kSoilFlags = SOIL_FLAG_INVERT_Y | SOIL_FLAG_COMPRESS_TO_DXT;
 
 } // namespace
 
-bool isCompletePng(const unsigned char* data, size_t size) {
-    if (data == nullptr || size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
-    PngCheck check = {data, size, 0, false, nullptr};
-    png_structp png =
-        png_create_read_struct(PNG_LIBPNG_VER_STRING, &check, onPngError, onPngWarning);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return false;
-    }
-    png_set_read_fn(png, &check, readCheckedBytes);
-    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
-    // Data after the image, a damaged ancillary chunk and the like are
-    // refused, not passed over.
-    png_set_benign_errors(png, 0);
-    const bool complete = decodeAllRows(png, info, &check);
-    if (check.row) png_free(png, check.row);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return complete;
+UploadCaps queryUploadCaps() {
+    UploadCaps caps;
+    if (Context::ms_context == 0) return caps;
+    caps.dxt = query_DXT_capability() == kCapabilityPresent;
+    caps.npot = query_NPOT_capability() == kCapabilityPresent;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &caps.maxSide);
+    return caps;
 }
 
 Texture::Texture(const unsigned char* data, int size) : m_bound(false), m_unit(0), m_id(0) {
@@ -103,14 +48,33 @@ Texture::Texture(const char* name) : m_bound(false), m_unit(0), m_id(0) {
     load(ft->data, int(ft->size));
 }
 
+Texture::Texture(PreparedImage& image) : m_bound(false), m_unit(0), m_id(0) {
+    BX_ASSERT(Context::ms_context != 0, "Cannot create a texture with no context");
+    upload(image);
+}
+
 bool Texture::load(const unsigned char* data, int size) {
-    // Without a context there is nothing to upload to. The decoder trusts the
-    // lengths written in the file and reads past the end of a truncated or
-    // damaged one, so it only sees files that libpng has read completely.
+    // Without a context there is nothing to upload to.
     if (Context::ms_context == 0 || size <= 0) return false;
-    if (!isCompletePng(data, size_t(size))) return false;
-    m_id = SOIL_load_OGL_texture_from_memory(data, size, SOIL_LOAD_AUTO, SOIL_CREATE_NEW_ID,
-                                             SOIL_FLAG_INVERT_Y | SOIL_FLAG_COMPRESS_TO_DXT);
+    PreparedImage image = prepareImage(data, size_t(size), queryUploadCaps());
+    return upload(image);
+}
+
+bool Texture::upload(PreparedImage& image) {
+    // Only complete, valid files reach this point decoded: the library's own
+    // decoder reads past the end of truncated or damaged ones.
+    if (!image.decoded) return false;
+    if (image.dxt) {
+        // What the library does with pixels it has flipped and compressed.
+        glGenTextures(1, &m_id);
+        if (m_id == 0) return false;
+        glBindTexture(GL_TEXTURE_2D, m_id);
+        glCompressedTexImage2D(GL_TEXTURE_2D, 0, image.dxtFormat, image.width, image.height, 0,
+                               image.dxtSize, image.dxt.get());
+    } else {
+        m_id = SOIL_create_OGL_texture(image.pixels.data(), image.width, image.height,
+                                       image.channels, SOIL_CREATE_NEW_ID, kSoilFlags);
+    }
     if (m_id == 0) return false;
     bind(0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -148,4 +112,59 @@ void Texture::setFilter(bool linearMin, bool linearMag) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, linearMin ? GL_LINEAR : GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, linearMag ? GL_LINEAR : GL_NEAREST);
     unbind();
+}
+
+std::vector<std::unique_ptr<Texture>> loadTextures(const std::vector<EncodedImage>& files) {
+    const size_t count = files.size();
+    const UploadCaps caps = queryUploadCaps();
+    std::vector<PreparedImage> prepared(count);
+    std::vector<std::exception_ptr> failures(count);
+    std::vector<char> ready(count, 0);
+    std::mutex mutex;
+    std::condition_variable readyChanged;
+    std::atomic<size_t> next{0};
+
+    auto work = [&] {
+        for (size_t i = next++; i < count; i = next++) {
+            PreparedImage image;
+            std::exception_ptr failure;
+            try {
+                image = prepareImage(files[i].data, files[i].size, caps);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            prepared[i] = std::move(image);
+            failures[i] = failure;
+            ready[i] = 1;
+            readyChanged.notify_all();
+        }
+    };
+    // The workers are joined on every way out, a throw included; one that
+    // is told to stop takes no further image.
+    struct Workers {
+        std::vector<std::thread> threads;
+        std::atomic<size_t>& next;
+        size_t count;
+        ~Workers() {
+            next = count;
+            for (std::thread& t : threads) t.join();
+        }
+    } workers{{}, next, count};
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    for (size_t i = 0; i < std::min(cores, count); ++i) workers.threads.emplace_back(work);
+
+    std::vector<std::unique_ptr<Texture>> textures;
+    textures.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        PreparedImage image;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            readyChanged.wait(lock, [&] { return ready[i] != 0; });
+            if (failures[i]) std::rethrow_exception(failures[i]);
+            image = std::move(prepared[i]);
+        }
+        textures.emplace_back(new Texture(image));
+    }
+    return textures;
 }

@@ -2,26 +2,25 @@
 // One image decoded from an encoded file in memory and uploaded as a 2D
 // OpenGL texture, bound to a texture unit while something is drawn with it.
 
+#include "gl/image.h"
+
 #include <cstddef>
+#include <memory>
+#include <vector>
 
-// Largest width or height of an image that Texture hands to the decoder.
-const unsigned int kMaxImageSide = 16384;
-
-// True when `size` bytes at `data` are one complete, valid PNG file: the
-// signature, every chunk with its checksum, all image data (neither short nor
-// too long) and the closing IEND chunk, with no error or warning from libpng,
-// and neither side larger than kMaxImageSide. Reads nothing outside the
-// bytes given. Anything else, including other image formats, is refused.
-bool isCompletePng(const unsigned char* data, size_t size);
+// What the current context takes; without a context, nothing.
+UploadCaps queryUploadCaps();
 
 class Texture {
 public:
     // Decodes `size` bytes at `data` and uploads them. Needs the Context.
-    // Only complete, valid PNG files are decoded (see isCompletePng): the
-    // decoder reads past the end of truncated or damaged files. Bytes that
+    // Only complete, valid PNG files are decoded (see decodePng). Bytes that
     // are refused or cannot be decoded leave the texture with name 0
     // (binding it binds no texture); nothing is printed.
     Texture(const unsigned char* data, int size);
+    // Uploads an image prepared by prepareImage for the current context's
+    // UploadCaps; its buffers are used up. Needs the Context.
+    explicit Texture(PreparedImage& image);
     // Loads the archive entry called `name`. Needs the archive.
     explicit Texture(const char* name);
     // Leaves the OpenGL texture in place: textures live until the Context
@@ -53,8 +52,20 @@ public:
 
 private:
     bool load(const unsigned char* data, int size);
+    bool upload(PreparedImage& image);
 
     bool m_bound;
     int m_unit;
     unsigned int m_id;
 };
+
+// One encoded image in memory, borrowed.
+struct EncodedImage {
+    const unsigned char* data;
+    size_t size;
+};
+
+// Textures for `files`, the same as constructing each in turn from memory:
+// the images are decoded and compressed on one worker thread per core and
+// uploaded on this thread in the order given. Needs the Context.
+std::vector<std::unique_ptr<Texture>> loadTextures(const std::vector<EncodedImage>& files);
