@@ -2,7 +2,10 @@
 // from the launcher's Run to the preload picture and to the first intro
 // frame, the time of the second loading batch, and the CPU time a frame
 // spends outside drawing (timeline step with its six spectrum updates, and
-// the uniforms of both passes).
+// the uniforms of both passes). Then what each step of the start and of the
+// second batch costs, and the peak resident memory of the run.
+//
+// Run it pinned to one core (taskset -c 0) to see how loading scales.
 //
 // usage: bench-show [ARCHIVE] [--size WxH]   (default tidewane.velk, 640x400)
 
@@ -23,9 +26,11 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -99,27 +104,42 @@ int main(int argc, char** argv) {
     };
 
     const double run = wallSeconds();
+    std::vector<std::pair<std::string, double>> startSteps; // the start, step by step
+    double stepStart = run;
+    auto step = [&](const char* name) {
+        const double now = wallSeconds();
+        startSteps.emplace_back(name, now - stepStart);
+        stepStart = now;
+    };
     try {
         Context context(width, height, false);
+        step("window and GL context");
         Bx::Archive archive(archivePath.c_str());
+        step("archive read");
         Bx::Music music(archive.getFile("music.mp3"));
+        step("music player (decoding goes on behind)");
         glEnable(GL_TEXTURE_2D);
         Programs programs;
         buildPrograms(programs);
+        step("six programs compiled and linked");
         setVirtualScreen();
         std::unique_ptr<Texture> preload = drawPreload(archive);
         context.swapBuffers();
         glFinish();
+        step("preload picture decoded, drawn, shown");
         const double preloadShown = wallSeconds() - run;
 
         IntroImages intro;
         loadIntroImages(archive, intro);
+        glFinish();
+        step("first batch (22 intro images)");
         setIntroState();
         Intro steps;
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         drawIntroFrame(intro, steps.beginFrame(0.0, 0.0));
         context.swapBuffers();
         glFinish();
+        step("first intro frame drawn and shown");
         const double firstIntroFrame = wallSeconds() - run;
 
         const double batchStart = wallSeconds();
@@ -131,6 +151,36 @@ int main(int argc, char** argv) {
         images.blue = loadImage(archive, "blue.png");
         glFinish();
         const double secondBatch = wallSeconds() - batchStart;
+        rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        const double loadingPeakMb = double(usage.ru_maxrss) / 1024.0;
+
+        // The second batch's images one by one on this thread alone: what
+        // decoding, compressing and uploading each cost in all.
+        std::vector<std::string> names;
+        for (int i = 0; i < 18; ++i) names.push_back("lyrics/" + std::string(i < 10 ? "0" : "") +
+                                                     std::to_string(i) + ".png");
+        names.push_back("credit.png");
+        names.push_back("blue.png");
+        const UploadCaps caps = queryUploadCaps();
+        double decodeSeconds = 0, compressSeconds = 0, uploadSeconds = 0;
+        for (const std::string& name : names) {
+            Bx::ArchiveFile* file = archive.getFile(name.c_str());
+            double t0 = wallSeconds();
+            PreparedImage decoded;
+            decodePng(file->data, file->size, decoded);
+            double t1 = wallSeconds();
+            PreparedImage prepared = prepareImage(file->data, file->size, caps);
+            double t2 = wallSeconds();
+            Texture texture(prepared);
+            glFinish();
+            double t3 = wallSeconds();
+            decodeSeconds += t1 - t0;
+            compressSeconds += (t2 - t1) - (t1 - t0);
+            uploadSeconds += t3 - t2;
+            GLuint id = texture.getId();
+            glDeleteTextures(1, &id);
+        }
 
         // Per-frame work outside drawing, with the music playing.
         glfwSetTime(0.0);
@@ -173,6 +223,14 @@ int main(int argc, char** argv) {
         std::printf("%-44s %8.2f us\n", "uniforms of both passes", uniformMicros);
         std::printf("%-44s %8.2f us  (target under 100 us)\n", "CPU per frame outside drawing",
                     stepMicros + uniformMicros);
+        std::printf("%-44s %8.1f MB\n", "peak resident memory during loading", loadingPeakMb);
+        std::printf("\nthe start, step by step\n");
+        for (const auto& s : startSteps) std::printf("  %-42s %8.1f ms\n", s.first.c_str(), s.second * 1e3);
+        std::printf("second batch on one thread, in all (%u cores share it)\n",
+                    std::thread::hardware_concurrency());
+        std::printf("  %-42s %8.1f ms\n", "PNG decoding", decodeSeconds * 1e3);
+        std::printf("  %-42s %8.1f ms\n", "row flip and DXT compression", compressSeconds * 1e3);
+        std::printf("  %-42s %8.1f ms\n", "upload", uploadSeconds * 1e3);
     } catch (const ContextError& e) {
         restoreStdout();
         std::cerr << "bench-show: " << e.what() << "\n";

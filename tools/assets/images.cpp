@@ -35,14 +35,14 @@ namespace {
 // Pixel sizes. The intro cards cover half the 1080-line screen in each
 // direction, so 960x540 maps one to one there; the walk frames are twice the
 // figure quad's 136x248 units. The pictures of the second loading batch are
-// sized to load quickly and still look sharp full screen.
+// shown full screen, so they have the screen's own size.
 const int kScreenW = 1920, kScreenH = 1080;
 const int kCardW = 960, kCardH = 540;
 const int kWalkScale = 2;
 const int kFigureW = 136, kFigureH = 248;
-const int kLyricW = 1152, kLyricH = 648;
-const int kCreditW = 1280, kCreditH = 720;
-const int kBlueW = 960, kBlueH = 540;
+const int kLyricW = kScreenW, kLyricH = kScreenH;
+const int kCreditW = kScreenW, kCreditH = kScreenH;
+const int kBlueW = kScreenW, kBlueH = kScreenH;
 
 const double kTau = 6.283185307179586;
 
