@@ -3,6 +3,10 @@
 // one still of each program as PNG.
 //
 //   bench-shaders [--frames N] [--size WxH] [--stills FOLDER] [--clock auto|query|wall]
+//                 [--headless] [--gpu N]
+//
+// Without an X display (DISPLAY not set), or with --headless or --gpu, it
+// draws through EGL with no window (see HeadlessContext).
 //
 // Times come from GL timer queries where the driver has them, otherwise from
 // glFinish and a wall clock. Mesa's software rasterisers have timer queries,
@@ -12,6 +16,7 @@
 
 #include "gl/context.h"
 #include "gl/framebuffer.h"
+#include "gl/headless.h"
 #include "gl/quad.h"
 #include "gl/rendertarget.h"
 #include "gl/shader.h"
@@ -42,16 +47,22 @@ struct Options {
     int height = 200;
     std::string stills;
     std::string clock = "auto";
+    bool headless = false;
+    int gpu = -1;
 };
 
 void usage() {
     std::fprintf(stderr, "usage: bench-shaders [--frames N] [--size WxH] [--stills FOLDER] "
-                         "[--clock auto|query|wall]\n");
+                         "[--clock auto|query|wall] [--headless] [--gpu N]\n");
 }
 
 bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        if (a == "--headless") {
+            o.headless = true;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         std::string v = argv[++i];
         if (a == "--frames") {
@@ -64,6 +75,11 @@ bool parse(int argc, char** argv, Options& o) {
         } else if (a == "--clock") {
             if (v != "auto" && v != "query" && v != "wall") return false;
             o.clock = v;
+        } else if (a == "--gpu") {
+            char* end = nullptr;
+            o.gpu = int(std::strtol(v.c_str(), &end, 10));
+            if (v.empty() || *end || o.gpu < 0) return false;
+            o.headless = true;
         } else if (a == "--stills") {
             o.stills = v;
         } else {
@@ -138,18 +154,33 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    const bool headless = wantHeadless(opt.headless);
     std::unique_ptr<Context> context;
     try {
-        context.reset(new Context(opt.width, opt.height, false));
+        if (headless)
+            context.reset(new HeadlessContext(opt.gpu));
+        else
+            context.reset(new Context(opt.width, opt.height, false));
     } catch (const ContextError& e) {
         std::fprintf(stderr, "bench-shaders: %s\n", e.what());
         return 1;
     }
+    std::fprintf(stderr, "renderer: %s\n", rendererDescription().c_str());
     std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     std::printf("renderer: %s\n", renderer.c_str());
 
     FrameBuffer scene(opt.width, opt.height);
     scene.addRenderTarget(GL_RGBA8);
+    // Without a window the post pass draws into a frame buffer of its own.
+    std::unique_ptr<FrameBuffer> output;
+    if (headless) {
+        output.reset(new FrameBuffer(opt.width, opt.height));
+        output->addRenderTarget(GL_RGBA8);
+    }
+    auto bindOutput = [&] {
+        glBindFramebuffer(GL_FRAMEBUFFER, output ? output->getId() : 0);
+        glViewport(0, 0, opt.width, opt.height);
+    };
     GLuint blue = makeTexture(bluePicture());
     GLuint credit = makeTexture(creditPicture());
     GLuint lyrics = makeTexture(lyricsPicture());
@@ -216,6 +247,7 @@ int main(int argc, char** argv) {
         const Program& p = programs[k];
         Shader& shader = *shaders[k];
         auto draw = [&]() {
+            if (p.post) bindOutput();
             if (!p.post) scene.bind();
             shader.bind();
             p.uniforms(shader);
@@ -250,7 +282,8 @@ int main(int argc, char** argv) {
         if (!opt.stills.empty()) {
             Image still;
             if (p.post) {
-                glReadBuffer(GL_BACK);
+                bindOutput();
+                if (!output) glReadBuffer(GL_BACK);
                 still = readBack(opt.width, opt.height);
             } else {
                 scene.bind();

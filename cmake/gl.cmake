@@ -3,3 +3,8 @@
 find_package(PNG REQUIRED)
 target_link_libraries(velk PUBLIC PNG::PNG)
 target_link_libraries(test_deps INTERFACE PNG::PNG)
+
+# Headless contexts for the tools: EGL through libglvnd, which hands it to
+# Mesa or to a GPU vendor's driver.
+pkg_check_modules(EGL REQUIRED IMPORTED_TARGET egl)
+target_link_libraries(velk PUBLIC PkgConfig::EGL)

@@ -359,13 +359,16 @@ TEST(CaptureOutput, AFileAppearsWholeOrNotAtAll) {
 
 namespace {
 
-std::string capture(const std::string& args) {
-    return builtProgram("tidewane-capture") + " --archive " + std::string(TIDEWANE_BINARY_DIR) +
-           "/tidewane.velk " + args;
+// The tool with the built archive, headless: without an X display (an empty
+// DISPLAY) it draws through EGL by itself. `window` keeps the display, for
+// the X path.
+std::string capture(const std::string& args, bool window = false) {
+    return std::string(window ? "" : "DISPLAY= ") + builtProgram("tidewane-capture") +
+           " --archive " + std::string(TIDEWANE_BINARY_DIR) + "/tidewane.velk " + args;
 }
 
-CommandResult run(const std::string& args) {
-    return runCommand(capture(args));
+CommandResult run(const std::string& args, bool window = false) {
+    return runCommand(capture(args, window));
 }
 
 Image frame(const std::string& folder, int64_t index) {
@@ -430,8 +433,14 @@ TEST(CaptureTool, ASecondOfTheThirdSceneGivesItsFramesTheSameEachTime) {
         EXPECT_EQ(img.height, 40);
     }
 
-    CommandResult second = run(kSmall + std::string("--from 66 --to 67 --out ") + (dir / "two"));
+    // The same frames again, from another --from, drawn in a hidden window
+    // on the X display instead of headless: byte for byte the same files.
+    EXPECT_NE(first.err.find("renderer: "), std::string::npos) << first.err;
+    EXPECT_NE(first.err.find("(EGL "), std::string::npos) << first.err;
+    CommandResult second =
+        run(kSmall + std::string("--from 66 --to 67 --out ") + (dir / "two"), true);
     ASSERT_EQ(second.exitStatus, 0) << second.err;
+    EXPECT_NE(second.err.find("(hidden X window)"), std::string::npos) << second.err;
     ASSERT_EQ(folderEntries(dir / "two"), expected);
     for (const std::string& name : expected)
         EXPECT_TRUE(readFile(dir / "one/" + name) == readFile(dir / "two/" + name)) << name;
@@ -490,6 +499,14 @@ TEST(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
     CommandResult r = runCommand(builtProgram("tidewane-capture") + " --fps fast --out x");
     EXPECT_EQ(r.exitStatus, 2);
     EXPECT_NE(r.err.find("--fps"), std::string::npos) << r.err;
+
+    // A GPU that EGL does not list, and a GPU that is not a number.
+    r = run(kSmall + std::string("--gpu 99 --out ") + (dir / "frames"));
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_NE(r.err.find("there is no GPU 99 (EGL lists "), std::string::npos) << r.err;
+    r = run("--gpu first --out x");
+    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_NE(r.err.find("--gpu wants the number of a GPU"), std::string::npos) << r.err;
 
     // No archive in the working folder.
     r = runCommand("cd " + dir.path() + " && " + builtProgram("tidewane-capture") +

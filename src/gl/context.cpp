@@ -61,6 +61,11 @@ Context::Context(int width, int height, bool fullscreen) : m_window(nullptr) {
              reinterpret_cast<const char*>(glewGetErrorString(glew)) + ")");
 }
 
+Context::Context(WithoutWindow) : m_window(nullptr) {
+    BX_ASSERT(ms_context == 0, "An OpenGL context has already been opened.");
+    ms_context = this;
+}
+
 Context::~Context() {
     BX_ASSERT(ms_context == this, "The ms_context variable has been tampered with...");
     glfwTerminate();

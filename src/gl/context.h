@@ -17,7 +17,7 @@ public:
 class Context {
 public:
     Context(int width, int height, bool fullscreen);
-    ~Context();
+    virtual ~Context();
 
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
@@ -31,6 +31,13 @@ public:
     GLFWwindow* window() const { return m_window; }
 
     static Context* ms_context;
+
+protected:
+    // For a context made by other means than a window (HeadlessContext):
+    // registers it as the one context; the maker makes its own OpenGL
+    // context current and, on failure, unregisters it.
+    struct WithoutWindow {};
+    explicit Context(WithoutWindow);
 
 private:
     GLFWwindow* m_window;

@@ -9,6 +9,8 @@
 #include "renderer.h"
 #include "sequence.h"
 
+#include "gl/headless.h"
+
 #include "../../bench/gltimer.h"
 
 #include <atomic>
@@ -53,8 +55,9 @@ std::string clockText(double seconds) {
 void usage(const CaptureOptions& o) {
     const ShowLayout layout(o.fps);
     std::printf("usage: tidewane-capture [--size WxH] [--fps N] [--from S] [--to S] --out PATH\n"
-                "                        [--archive PATH]\n"
+                "                        [--archive PATH] [--headless] [--gpu N]\n"
                 "       tidewane-capture --bench [--size WxH] [--frames N] [--archive PATH]\n"
+                "                        [--headless] [--gpu N]\n"
                 "\n"
                 "Renders the show offline from tidewane.velk in the working folder (or --archive\n"
                 "PATH), every frame at a fixed rate whatever the machine's speed, with the live\n"
@@ -70,6 +73,10 @@ void usage(const CaptureOptions& o) {
                 "  --bench      draw each scene and the post pass --frames times (default 20)\n"
                 "               at --size and print the milliseconds a frame\n"
                 "  --archive P  the data archive (default tidewane.velk)\n"
+                "  --headless   draw without a window or X display, through EGL; the\n"
+                "               default when DISPLAY is not set\n"
+                "  --gpu N      draw headless on GPU N of those EGL lists (default the first;\n"
+                "               Mesa's surfaceless platform where none is listed)\n"
                 "\n"
                 "The show's clock: frame k is shown at k/fps seconds. The silent intro comes\n"
                 "first, then the music starts with the timeline, whose playback time is counted\n"
@@ -135,15 +142,26 @@ Audio::DecodedAudio decodeMusic(const ShowRenderer& renderer) {
     return Audio::decodeMp3(renderer.musicData(), renderer.musicSize());
 }
 
+// The renderer with the context the options ask for; says on standard error
+// what draws, before the first frame.
+std::unique_ptr<ShowRenderer> openRenderer(const CaptureOptions& o, std::string& error) {
+    std::unique_ptr<ShowRenderer> renderer;
+    try {
+        renderer.reset(
+            new ShowRenderer(o.archive, o.width, o.height, wantHeadless(o.headless), o.gpu));
+    } catch (const CaptureError& e) {
+        error = e.what();
+        return nullptr;
+    }
+    std::fprintf(stderr, "renderer: %s\n", renderer->rendererLine().c_str());
+    return renderer;
+}
+
 int runBench(const CaptureOptions& o) {
     std::string error;
     if (!checkArchive(o.archive, error)) return fail(error);
-    std::unique_ptr<ShowRenderer> renderer;
-    try {
-        renderer.reset(new ShowRenderer(o.archive, o.width, o.height));
-    } catch (const CaptureError& e) {
-        return fail(e.what());
-    }
+    std::unique_ptr<ShowRenderer> renderer = openRenderer(o, error);
+    if (!renderer) return fail(error);
     const Audio::DecodedAudio music = decodeMusic(*renderer);
     if (!music.ok()) return fail("the archive's music cannot be decoded: " + music.error);
 
@@ -170,12 +188,8 @@ int runCapture(const CaptureOptions& o) {
                     "write PNG frames instead with --out FOLDER");
     if (!checkArchive(o.archive, error)) return fail(error);
 
-    std::unique_ptr<ShowRenderer> renderer;
-    try {
-        renderer.reset(new ShowRenderer(o.archive, o.width, o.height));
-    } catch (const CaptureError& e) {
-        return fail(e.what());
-    }
+    std::unique_ptr<ShowRenderer> renderer = openRenderer(o, error);
+    if (!renderer) return fail(error);
     const Audio::DecodedAudio music = decodeMusic(*renderer);
     if (!music.ok()) return fail("the archive's music cannot be decoded: " + music.error);
 

@@ -72,12 +72,13 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") continue;
-        if (a == "--bench") {
-            o.bench = true;
+        if (a == "--bench" || a == "--headless") {
+            (a == "--bench" ? o.bench : o.headless) = true;
             continue;
         }
         const bool takesValue = a == "--size" || a == "--fps" || a == "--from" || a == "--to" ||
-                                a == "--out" || a == "--archive" || a == "--frames";
+                                a == "--out" || a == "--archive" || a == "--frames" ||
+                                a == "--gpu";
         if (!takesValue) return fail("unknown option '" + a + "'");
         if (i + 1 >= args.size()) return fail(a + " needs a value");
         const std::string& v = args[++i];
@@ -106,6 +107,10 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             o.output = outputKind(v, &o.container);
         } else if (a == "--archive") {
             o.archive = v;
+        } else if (a == "--gpu") {
+            if (!parseInt(v, 0, 1000, o.gpu))
+                return fail("--gpu wants the number of a GPU, from 0 (got '" + v + "')");
+            o.headless = true;
         } else if (a == "--frames") {
             if (!parseInt(v, 1, 100000, o.benchFrames))
                 return fail("--frames wants a whole number of frames, 1 to 100000 (got '" + v +

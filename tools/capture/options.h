@@ -22,6 +22,8 @@ struct CaptureOptions {
     bool bench = false;
     int benchFrames = 20;
     bool help = false;
+    bool headless = false; // --headless, or --gpu
+    int gpu = -1;          // --gpu N; -1: the first device
 };
 
 // Largest width or height accepted; the driver may allow less.
@@ -32,6 +34,7 @@ constexpr int kMaxCaptureFps = 1000;
 // reason in `error` for an unknown option, a missing or malformed value, or a
 // combination that cannot work (an odd size for a video, --out with
 // --bench, --from not before --to). --help wins over everything else.
+// --gpu N asks for a headless context on that device.
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& options,
                          std::string& error);
 

@@ -3,10 +3,10 @@
 #include "bx/archive.h"
 #include "gl/context.h"
 #include "gl/framebuffer.h"
+#include "gl/headless.h"
 #include "gl/texture.h"
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -77,13 +77,11 @@ bool checkArchive(const std::string& path, std::string& error) {
     return true;
 }
 
-ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height)
+ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height, bool headless,
+                           int gpu)
     : m_width(width), m_height(height) {
-    // The window is never shown: the context's own window hints leave
-    // visibility alone, and a second glfwInit keeps this hint.
-    if (glfwInit()) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
     try {
-        m_context.reset(new Context(64, 64, false));
+        m_context = openToolContext(headless, gpu, m_origin);
     } catch (const ContextError& e) {
         throw CaptureError(std::string("no OpenGL context: ") + e.what());
     }
@@ -178,6 +176,10 @@ void ShowRenderer::drawPost(const TimelineFrame& frame) {
     enterTimeline();
     bindCapture();
     drawPostPass(frame, m_programs, *m_scene, m_images);
+}
+
+std::string ShowRenderer::rendererLine() const {
+    return rendererDescription() + " (" + m_origin + ")";
 }
 
 std::string ShowRenderer::rendererName() const {

@@ -35,10 +35,12 @@ bool checkArchive(const std::string& path, std::string& error);
 
 class ShowRenderer {
 public:
-    // Opens the hidden window, the archive and everything the intro needs.
-    // Throws CaptureError when no OpenGL context can be had or the size is
-    // beyond the driver.
-    ShowRenderer(const std::string& archivePath, int width, int height);
+    // Opens the OpenGL context (headless on `gpu`, see HeadlessContext, or
+    // a hidden window), the archive and everything the intro needs. Throws
+    // CaptureError when no OpenGL context can be had or the size is beyond
+    // the driver.
+    ShowRenderer(const std::string& archivePath, int width, int height, bool headless = false,
+                 int gpu = -1);
     ~ShowRenderer();
     ShowRenderer(const ShowRenderer&) = delete;
     ShowRenderer& operator=(const ShowRenderer&) = delete;
@@ -59,6 +61,8 @@ public:
     void drawPost(const TimelineFrame& frame);
 
     std::string rendererName() const;
+    // Vendor, renderer and version, and how the context was made.
+    std::string rendererLine() const;
     int width() const { return m_width; }
     int height() const { return m_height; }
 
@@ -69,6 +73,7 @@ private:
     int m_width;
     int m_height;
     std::unique_ptr<Context> m_context;
+    std::string m_origin;
     std::unique_ptr<Bx::Archive> m_archive;
     std::unique_ptr<FrameBuffer> m_capture;
     Programs m_programs;
