@@ -1,8 +1,10 @@
 # Two commands: `make run` installs, builds and starts the show;
 # `make test` installs, builds and runs the whole test suite headless.
+# `make install` and `make package` make the release.
 BUILD ?= build
+PREFIX ?= /usr/local
 
-.PHONY: deps build run test clean
+.PHONY: deps build run test install package clean
 
 deps:
 	scripts/install-deps
@@ -16,6 +18,14 @@ run: build
 
 test:
 	scripts/test
+
+# Installs under $(PREFIX) (DESTDIR is honoured too).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Builds the Debian package $(BUILD)/tidewane_VERSION_ARCH.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

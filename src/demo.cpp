@@ -1,5 +1,6 @@
 #include "demo.h"
 
+#include "commandline.h"
 #include "bx/archive.h"
 #include "bx/music.h"
 #include "gl/context.h"
@@ -7,6 +8,7 @@
 #include "gl/shader.h"
 #include "gl/texture.h"
 #include "launcher.h"
+#include "locate.h"
 #include "show.h"
 
 #include <GL/glew.h>
@@ -15,8 +17,6 @@
 #include <iostream>
 
 namespace {
-
-const char* const kArchivePath = "tidewane.velk";
 
 bool escapePressed(Context& context) {
     return glfwGetKey(context.window(), GLFW_KEY_ESCAPE) == GLFW_PRESS;
@@ -72,7 +72,7 @@ void runDemo(int width, int height, bool fullscreen) {
     // A press of Escape is remembered until it is read, so a quick tap is not
     // lost between two slow frames.
     glfwSetInputMode(context.window(), GLFW_STICKY_KEYS, GLFW_TRUE);
-    Bx::Archive archive(kArchivePath);
+    Bx::Archive archive(locateArchive().c_str());
     Bx::Music music(archive.getFile("music.mp3"));
     glEnable(GL_TEXTURE_2D);
 
@@ -103,9 +103,24 @@ void runDemo(int width, int height, bool fullscreen) {
     if (!quitRequested) playTimeline(context, programs, frameBuffer, images, music);
 }
 
-int runProgram() {
-    LaunchSettings settings = defaultLaunchSettings();
-    if (runLauncher(&settings) == 0) return 1;
+int runProgram(const std::vector<std::string>& args) {
+    const CommandLine line = parseCommandLine(args);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::cout << commandLineUsage();
+        return 0;
+    case CommandLine::Action::Version:
+        std::cout << versionText() << std::endl;
+        return 0;
+    case CommandLine::Action::Error:
+        std::cerr << "tidewane: " << line.error << "\n\n" << commandLineUsage();
+        return 2;
+    case CommandLine::Action::Dialog:
+    case CommandLine::Action::Direct:
+        break;
+    }
+    LaunchSettings settings = line.settings;
+    if (line.action == CommandLine::Action::Dialog && runLauncher(&settings) == 0) return 1;
     try {
         runDemo(settings.width, settings.height, settings.windowed == 0);
     } catch (const ContextError& e) {

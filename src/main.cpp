@@ -1,5 +1,5 @@
 #include "demo.h"
 
-int main() {
-    return runProgram();
+int main(int argc, char** argv) {
+    return runProgram(std::vector<std::string>(argv + 1, argv + argc));
 }

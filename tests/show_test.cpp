@@ -37,9 +37,8 @@ protected:
         ASSERT_EQ(symlink(archive.c_str(), (m_folder / "tidewane.velk").c_str()), 0);
     }
 
-    void start() {
-        m_process.reset(new Process({builtProgram("tidewane")}, m_folder.path(),
-                                    {"SDL_AUDIODRIVER=dummy"}));
+    void start(const std::vector<std::string>& command = {builtProgram("tidewane")}) {
+        m_process.reset(new Process(command, m_folder.path(), {"SDL_AUDIODRIVER=dummy"}));
         ASSERT_TRUE(m_process->started());
     }
 
@@ -179,7 +178,11 @@ TEST_F(Show, PlaysToTheTimeLimitAndEndsByItself) {
 }
 
 TEST_F(Show, MissingArchiveStopsWithTheAssertionBlock) {
-    start();
+    // A copy of the program where no archive lies beside it either.
+    TempDir bin;
+    const std::string program = bin / "tidewane";
+    ASSERT_EQ(runCommand("cp '" + builtProgram("tidewane") + "' '" + program + "'").exitStatus, 0);
+    start({program});
     confirmLauncher();
     ASSERT_TRUE(m_process->waitFor(30));
     EXPECT_EQ(m_process->exitStatus(), 128 + SIGABRT);
@@ -211,6 +214,16 @@ TEST_F(Show, MissingImageStopsWhenItsBatchLoads) {
     EXPECT_NE(out.find("\n   * message: Cannot find specified file lyrics/05.png\n"),
               std::string::npos) << out;
     EXPECT_EQ(out.find("lyrics/12.png"), std::string::npos) << out;
+}
+
+TEST_F(Show, StartedWithASizeItSkipsTheDialogAndFindsTheArchiveBesideIt) {
+    // The working folder has no archive; the built one lies beside the program.
+    start({builtProgram("tidewane"), "--windowed", "--size",
+           std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight)});
+    EXPECT_NE(waitForShowWindow(), 0u);
+    EXPECT_EQ(waitForWindow(kLauncherTitle, 0), 0u) << "the dialog opened";
+    EXPECT_TRUE(waitForIntro(30)) << "the intro did not come";
+    m_process->kill();
 }
 
 TEST_F(Show, LoosePreloadPictureIsTheOneShown) {

@@ -124,6 +124,48 @@ void drawPreload(Canvas& c) {
     }
 }
 
+// ------------------------------------------------------------ program icon --
+
+// The preload card's night sea in a rounded square: a pale moon over three
+// swells, readable from 48 pixels up.
+void drawIcon(Canvas& c) {
+    cairo_t* cr = c.cr();
+    const double s = c.width();
+    const double r = s * 0.18, m = s * 0.04; // corner radius, margin
+    cairo_new_path(cr);
+    cairo_arc(cr, s - m - r, m + r, r, -kTau / 4, 0);
+    cairo_arc(cr, s - m - r, s - m - r, r, 0, kTau / 4);
+    cairo_arc(cr, m + r, s - m - r, r, kTau / 4, kTau / 2);
+    cairo_arc(cr, m + r, m + r, r, kTau / 2, kTau * 3 / 4);
+    cairo_close_path(cr);
+    cairo_pattern_t* sky = cairo_pattern_create_linear(0, m, 0, s - m);
+    cairo_pattern_add_color_stop_rgb(sky, 0.0, 0.035, 0.07, 0.13);
+    cairo_pattern_add_color_stop_rgb(sky, 0.6, 0.07, 0.20, 0.28);
+    cairo_pattern_add_color_stop_rgb(sky, 1.0, 0.03, 0.13, 0.19);
+    cairo_set_source(cr, sky);
+    cairo_fill_preserve(cr);
+    cairo_pattern_destroy(sky);
+    cairo_clip(cr);
+
+    cairo_arc(cr, s * 0.66, s * 0.32, s * 0.13, 0, kTau);
+    cairo_set_source_rgb(cr, 0.91, 0.90, 0.83);
+    cairo_fill(cr);
+    const double swells[3][4] = {
+        // base, amplitude, wavelength, alpha (all but alpha in icon widths)
+        {0.58, 0.035, 0.9, 0.35},
+        {0.68, 0.045, 1.1, 0.55},
+        {0.80, 0.055, 1.3, 0.85},
+    };
+    for (const auto& w : swells) {
+        wavesBand(cr, s, s * w[0], s * w[1], s * w[2], w[0] * 9.0, s);
+        cairo_set_source_rgba(cr, 0.05, 0.22 + 0.2 * w[3], 0.30 + 0.2 * w[3], 0.9);
+        cairo_fill_preserve(cr);
+        cairo_set_source_rgba(cr, 0.75, 0.92, 0.95, w[3]);
+        cairo_set_line_width(cr, std::max(1.0, s * 0.02));
+        cairo_stroke(cr);
+    }
+}
+
 // --------------------------------------------------------- walking figure --
 
 struct Pt {
@@ -702,6 +744,14 @@ bool writeAll(const std::string& dir, std::string& error) {
         if (!save(c, dir, "blue.png", error)) return false;
     }
     return true;
+}
+
+bool writeIcon(const std::string& path, int size, std::string& error) {
+    Canvas c(size, size);
+    drawIcon(c);
+    if (c.writePng(path)) return true;
+    error = "cannot write " + path;
+    return false;
 }
 
 } // namespace Images

@@ -15,4 +15,7 @@ extern const char* const kLyrics[17];
 // `error` when a file cannot be written.
 bool writeAll(const std::string& dir, std::string& error);
 
+// The program's icon, `size` pixels square, as a PNG file at `path`.
+bool writeIcon(const std::string& path, int size, std::string& error);
+
 } // namespace Images

@@ -3,6 +3,7 @@
 // archive.
 //
 //     tidewane-assets OUTDIR ARCHIVE
+//     tidewane-assets --icon SIZE PNG      (the program's icon)
 //
 // OUTDIR receives the loose files under their archive names and the packing
 // list "tidewane.list"; ARCHIVE is the data archive to write.
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -82,8 +84,20 @@ bool makeSoundtrack(const std::string& path, std::string& error) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--icon") == 0) {
+        const int size = std::atoi(argv[2]);
+        std::string error;
+        if (size < 16 || size > 1024) {
+            std::fprintf(stderr, "tidewane-assets: the icon size must be 16 to 1024 pixels\n");
+            return 2;
+        }
+        if (Images::writeIcon(argv[3], size, error)) return 0;
+        std::fprintf(stderr, "tidewane-assets: %s\n", error.c_str());
+        return 1;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: tidewane-assets OUTDIR ARCHIVE\n");
+        std::fprintf(stderr, "usage: tidewane-assets OUTDIR ARCHIVE\n"
+                             "       tidewane-assets --icon SIZE PNG\n");
         return 2;
     }
     auto start = std::chrono::steady_clock::now();

@@ -10,6 +10,7 @@
 #include "sequence.h"
 
 #include "gl/headless.h"
+#include "locate.h"
 
 #include "../../bench/gltimer.h"
 
@@ -59,9 +60,10 @@ void usage(const CaptureOptions& o) {
                 "       tidewane-capture --bench [--size WxH] [--frames N] [--archive PATH]\n"
                 "                        [--headless] [--gpu N]\n"
                 "\n"
-                "Renders the show offline from tidewane.velk in the working folder (or --archive\n"
-                "PATH), every frame at a fixed rate whatever the machine's speed, with the live\n"
-                "show's own clock, intro, timeline and post pass. Nothing is shown on screen.\n"
+                "Renders the show offline from tidewane.velk (found as the show finds it, or\n"
+                "--archive PATH), every frame at a fixed rate whatever the machine's speed,\n"
+                "with the live show's own clock, intro, timeline and post pass. Nothing is\n"
+                "shown on screen.\n"
                 "\n"
                 "  --size WxH   picture size (default 1920x1080)\n"
                 "  --fps N      frames per second (default 60)\n"
@@ -72,7 +74,8 @@ void usage(const CaptureOptions& o) {
                 "               (H.264 and AAC) with the show's sound, made by ffmpeg\n"
                 "  --bench      draw each scene and the post pass --frames times (default 20)\n"
                 "               at --size and print the milliseconds a frame\n"
-                "  --archive P  the data archive (default tidewane.velk)\n"
+                "  --archive P  the data archive (default: tidewane.velk in the working folder,\n"
+                "               else beside the program, else in the installed data folder)\n"
                 "  --headless   draw without a window or X display, through EGL; the\n"
                 "               default when DISPLAY is not set\n"
                 "  --gpu N      draw headless on GPU N of those EGL lists (default the first;\n"
@@ -239,6 +242,7 @@ int main(int argc, char** argv) {
         usage(options);
         return 0;
     }
+    if (!options.archiveGiven) options.archive = locateArchive();
     installSignals();
     return options.bench ? runBench(options) : runCapture(options);
 }

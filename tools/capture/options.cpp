@@ -107,6 +107,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             o.output = outputKind(v, &o.container);
         } else if (a == "--archive") {
             o.archive = v;
+            o.archiveGiven = true;
         } else if (a == "--gpu") {
             if (!parseInt(v, 0, 1000, o.gpu))
                 return fail("--gpu wants the number of a GPU, from 0 (got '" + v + "')");

@@ -19,6 +19,7 @@ struct CaptureOptions {
     Output output = Output::None;
     std::string container; // ffmpeg's format name for a video: "mp4" or "matroska"
     std::string archive = "tidewane.velk";
+    bool archiveGiven = false; // without --archive the show's own search finds it
     bool bench = false;
     int benchFrames = 20;
     bool help = false;
