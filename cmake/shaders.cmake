@@ -1,10 +1,12 @@
 # The GLSL programs: src/shaders/*.glsl become string constants of the
-# namespace Shaders (src/shaders.h) in a source generated at build time, so
-# nothing reads a shader file at run time. Editing a .glsl file regenerates
-# it.
+# namespace Shaders (src/shaders.h) in a source generated at build time by
+# tidewane-embed, so nothing reads a shader file at run time. Editing a .glsl
+# file regenerates it.
 
 set(SHADER_SOURCE_DIR ${CMAKE_SOURCE_DIR}/src/shaders)
-# name in Shaders:: = file in src/shaders
+# name in Shaders:: = file in src/shaders. Blocks that several programs
+# share live in src/shaders/blocks and are put in place by a line
+# `#include "blocks/NAME.glsl"` (src/shadertext.h).
 set(SHADER_FILES
   vertex=vertex.glsl
   cloud=cloud.glsl
@@ -14,19 +16,20 @@ set(SHADER_FILES
   noisyBox=noisybox.glsl
   post=post.glsl)
 
-set(SHADER_INPUTS)
-foreach(pair ${SHADER_FILES})
-  string(REGEX REPLACE "^[^=]*=" "" file "${pair}")
-  list(APPEND SHADER_INPUTS ${SHADER_SOURCE_DIR}/${file})
-endforeach()
-string(REPLACE ";" "," SHADER_PAIRS "${SHADER_FILES}")
+# The include resolution, shared by the embedding tool and the program.
+add_library(tidewane_shadertext STATIC ${CMAKE_SOURCE_DIR}/src/shadertext.cpp)
+target_include_directories(tidewane_shadertext PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(tidewane_app PUBLIC tidewane_shadertext)
+add_executable(tidewane-embed ${CMAKE_SOURCE_DIR}/tools/embed.cpp)
+target_link_libraries(tidewane-embed PRIVATE tidewane_shadertext)
 
+file(GLOB_RECURSE SHADER_INPUTS CONFIGURE_DEPENDS ${SHADER_SOURCE_DIR}/*.glsl)
 set(SHADER_GENERATED ${CMAKE_BINARY_DIR}/generated/shaders.cpp)
 add_custom_command(
   OUTPUT ${SHADER_GENERATED}
-  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${SHADER_GENERATED} -DSOURCE_DIR=${SHADER_SOURCE_DIR}
-          -DSHADERS=${SHADER_PAIRS} -P ${CMAKE_SOURCE_DIR}/cmake/shaders/embed.cmake
-  DEPENDS ${SHADER_INPUTS} ${CMAKE_SOURCE_DIR}/cmake/shaders/embed.cmake
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+  COMMAND tidewane-embed ${SHADER_GENERATED} ${SHADER_SOURCE_DIR} ${SHADER_FILES}
+  DEPENDS ${SHADER_INPUTS} tidewane-embed
   COMMENT "Embedding the GLSL programs"
   VERBATIM)
 target_sources(tidewane_app PRIVATE ${SHADER_GENERATED} ${SHADER_INPUTS})

@@ -6,6 +6,7 @@
 #include "support/gl.h"
 
 #include "shaders.h"
+#include "shadertext.h"
 #include "support/files.h"
 
 #include <algorithm>
@@ -49,10 +50,36 @@ CommandResult validate(const std::string& source, const std::string& stage) {
 TEST(ShaderSources, EmbeddedTextIsTheSourceFile) {
     for (const ProgramSource& p : programs()) {
         SCOPED_TRACE(p.name);
-        std::string file = readFile(std::string(TIDEWANE_SOURCE_DIR) + "/src/shaders/" + p.file);
-        ASSERT_FALSE(file.empty());
-        EXPECT_EQ(std::string(p.source), file);
+        ShaderText file = readShaderText(std::string(TIDEWANE_SOURCE_DIR) + "/src/shaders/" + p.file);
+        ASSERT_TRUE(file.ok) << file.error;
+        ASSERT_FALSE(file.text.empty());
+        EXPECT_EQ(std::string(p.source), file.text);
+        EXPECT_EQ(file.text.find("#include"), std::string::npos);
     }
+}
+
+TEST(ShaderSources, SharedBlocksGoInPlaceAndMistakesNameFileAndLine) {
+    TempDir dir;
+    ASSERT_EQ(runCommand("mkdir " + (dir / "blocks")).exitStatus, 0);
+    writeFile(dir / "blocks/a.glsl", "float a;\n  #include \"b.glsl\"\n");
+    writeFile(dir / "blocks/b.glsl", "float b;\n");
+    writeFile(dir / "main.glsl", "// x\n#include \"blocks/a.glsl\"\nvoid main() {}\n");
+    ShaderText t = readShaderText(dir / "main.glsl");
+    ASSERT_TRUE(t.ok) << t.error;
+    EXPECT_EQ(t.text, "// x\nfloat a;\nfloat b;\nvoid main() {}\n");
+    EXPECT_EQ(t.files.size(), 3u);
+
+    writeFile(dir / "blocks/b.glsl", "#include \"a.glsl\"\n");
+    t = readShaderText(dir / "main.glsl");
+    EXPECT_FALSE(t.ok);
+    EXPECT_EQ(t.error, (dir / "blocks/b.glsl") + ":1: a.glsl includes itself");
+    EXPECT_TRUE(t.text.empty());
+    writeFile(dir / "main.glsl", "void main() {}\n#include \"none.glsl\"\n");
+    t = readShaderText(dir / "main.glsl");
+    EXPECT_EQ(t.error, (dir / "main.glsl") + ":2: cannot read " + (dir / "none.glsl"));
+    writeFile(dir / "main.glsl", "#include <a.glsl>\n");
+    EXPECT_EQ(readShaderText(dir / "main.glsl").error,
+              (dir / "main.glsl") + ":1: an include is written #include \"FILE\" alone on its line");
 }
 
 TEST(ShaderSources, PassTheStrictFrontEndAsGlsl110) {

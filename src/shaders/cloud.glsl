@@ -12,28 +12,11 @@ const float _SphereRadius = 1.0;
 const float _NoiseFreq = 3.0;
 const float _NoiseAmp = 3.0;
 
-// Octave matrix of the fractal noise, given by its columns.
-const mat3 m = mat3(0.00, 0.80, 0.60,
-                    -0.80, 0.36, -0.48,
-                    -0.60, -0.48, 0.64);
+#include "blocks/octaves3.glsl"
 
-float hash(float n)
-{
-    return fract(sin(n) * 43758.5453);
-}
+#include "blocks/hash.glsl"
 
-// 3D value noise in [0, 1).
-float noise(vec3 x)
-{
-    vec3 cell = floor(x);
-    vec3 f = fract(x);
-    f = f * f * (3.0 - 2.0 * f);
-    float n = cell.x + 57.0 * cell.y + 113.0 * cell.z;
-    return mix(mix(mix(hash(n), hash(n + 1.0), f.x),
-                   mix(hash(n + 57.0), hash(n + 58.0), f.x), f.y),
-               mix(mix(hash(n + 113.0), hash(n + 114.0), f.x),
-                   mix(hash(n + 170.0), hash(n + 171.0), f.x), f.y), f.z);
-}
+#include "blocks/noise3.glsl"
 
 // Six octaves.
 float fbm(vec3 p)

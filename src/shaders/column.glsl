@@ -6,13 +6,7 @@ uniform float time;
 uniform float lowFreq;
 uniform float bass;
 
-vec3 opTwist(vec3 p)
-{
-    float a = 0.2 * p.y + time;
-    float c = cos(a);
-    float s = sin(a);
-    return vec3(c * p.x + s * p.z, -s * p.x + c * p.z, p.y);
-}
+#include "blocks/twist.glsl"
 
 // Infinite cylinder along the third axis, centred at (c.x, c.z), radius c.y.
 float cylinder(vec3 p, vec3 c)
@@ -42,13 +36,7 @@ void main()
 
     // Look-at camera at a fixed point.
     vec3 prp = vec3(1.0, 5.0, 1.0);
-    vec3 vrp = vec3(0.0, 1.0, 0.0);
-    vec3 vuv = vec3(0.0, 1.0, 0.0);
-    vec3 vpn = normalize(vrp - prp);
-    vec3 u = normalize(cross(vuv, vpn));
-    vec3 v = cross(vpn, u);
-    vec3 scrCoord = prp + vpn + p.x * 1.77 * u + p.y * v;
-    vec3 scp = normalize(scrCoord - prp);
+    #include "blocks/camera.glsl"
 
     // Sphere tracing with shortened steps.
     const float maxd = 60.0;

@@ -13,10 +13,7 @@ uniform sampler2D credit;
 const mat2 m = mat2(0.10, 0.60,
                     -0.60, 1.00);
 
-float hash(float n)
-{
-    return fract(sin(n) * 43758.5453);
-}
+#include "blocks/hash.glsl"
 
 // 2D value noise in [0, 1).
 float noise(vec2 x)

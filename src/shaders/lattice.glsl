@@ -6,13 +6,7 @@ uniform float time;
 uniform float lowFreq;
 uniform float bass;
 
-vec3 opTwist(vec3 p)
-{
-    float a = 0.2 * p.y + time;
-    float c = cos(a);
-    float s = sin(a);
-    return vec3(c * p.x + s * p.z, -s * p.x + c * p.z, p.y);
-}
+#include "blocks/twist.glsl"
 
 float box(vec3 p, float b)
 {
@@ -63,13 +57,7 @@ void main()
 
     // Look-at camera circling the vertical axis.
     vec3 prp = vec3(4.0 * sin(time / 2.0), 2.0 * sin(time), 4.0 * cos(time / 2.0));
-    vec3 vrp = vec3(0.0, 1.0, 0.0);
-    vec3 vuv = vec3(0.0, 1.0, 0.0);
-    vec3 vpn = normalize(vrp - prp);
-    vec3 u = normalize(cross(vuv, vpn));
-    vec3 v = cross(vpn, u);
-    vec3 scrCoord = prp + vpn + p.x * 1.77 * u + p.y * v;
-    vec3 scp = normalize(scrCoord - prp);
+    #include "blocks/camera.glsl"
 
     // Sphere tracing with full steps.
     const float maxd = 120.0;

@@ -1,0 +1,61 @@
+// tidewane-embed: writes the C++ source that holds the GLSL programs as
+// string constants of the namespace Shaders, with their shared blocks in
+// place (see readShaderText). Run by the build:
+//
+//     tidewane-embed OUTPUT.cpp SOURCE_DIR NAME=FILE...
+//
+// Each NAME=FILE makes Shaders::NAME from SOURCE_DIR/FILE.
+
+#include "shadertext.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: tidewane-embed OUTPUT.cpp SOURCE_DIR NAME=FILE...\n");
+        return 2;
+    }
+    std::string out = "// Generated from the GLSL sources at build time; edits here are lost.\n"
+                      "#include \"shaders.h\"\n\nnamespace Shaders {\n";
+    for (int i = 3; i < argc; ++i) {
+        const std::string pair = argv[i];
+        const size_t eq = pair.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            std::fprintf(stderr, "tidewane-embed: '%s' is not NAME=FILE\n", argv[i]);
+            return 2;
+        }
+        const ShaderText program = readShaderText(std::string(argv[2]) + "/" + pair.substr(eq + 1));
+        if (!program.ok) {
+            std::fprintf(stderr, "tidewane-embed: %s\n", program.error.c_str());
+            return 1;
+        }
+        // One C string literal per source line, newlines kept.
+        std::string literal;
+        for (char c : program.text) {
+            if (c == '\\' || c == '"') literal += '\\';
+            if (c == '\n')
+                literal += "\\n\"\n    \"";
+            else
+                literal += c;
+        }
+        out += "\nconst char* const " + pair.substr(0, eq) + " =\n    \"" + literal + "\";\n";
+    }
+    out += "\n} // namespace Shaders\n";
+    const std::string target = argv[1];
+    const std::string partial = target + ".part";
+    {
+        std::ofstream file(partial, std::ios::binary);
+        file << out;
+        if (!file.flush()) {
+            std::fprintf(stderr, "tidewane-embed: cannot write %s\n", partial.c_str());
+            return 1;
+        }
+    }
+    if (std::rename(partial.c_str(), target.c_str()) != 0) {
+        std::fprintf(stderr, "tidewane-embed: cannot write %s\n", target.c_str());
+        return 1;
+    }
+    return 0;
+}
