@@ -7,7 +7,7 @@
 #include "gl/framebuffer.h"
 #include "gl/shader.h"
 #include "gl/texture.h"
-#include "launcher.h"
+#include "dialog.h"
 #include "locate.h"
 #include "show.h"
 

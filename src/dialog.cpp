@@ -2,6 +2,7 @@
 
 #include "launcher.h"
 
+#include <GLFW/glfw3.h>
 #include <gtk/gtk.h>
 
 #include <string>
@@ -250,4 +251,40 @@ int runLauncherDialog(LauncherState& state) {
     gdk_display_sync(gdk_display_get_default());
     g_main_loop_unref(d.loop);
     return d.result;
+}
+
+namespace {
+
+void ignoreGlfwError(int, const char*) {}
+
+} // namespace
+
+std::vector<DisplayMode> primaryDisplayModes() {
+    std::vector<DisplayMode> modes;
+    // Without a display the library cannot start; the list then stays
+    // empty and nothing is reported here (the dialog cannot show either).
+    GLFWerrorfun previous = glfwSetErrorCallback(ignoreGlfwError);
+    if (glfwInit()) {
+        if (GLFWmonitor* monitor = glfwGetPrimaryMonitor()) {
+            int count = 0;
+            const GLFWvidmode* list = glfwGetVideoModes(monitor, &count);
+            for (int i = 0; list && i < count; ++i) {
+                const GLFWvidmode& m = list[i];
+                modes.push_back({m.width, m.height,
+                                 bitsPerPixelOf(m.redBits, m.greenBits, m.blueBits)});
+            }
+        }
+        // The window's context starts the library again for itself.
+        glfwTerminate();
+    }
+    glfwSetErrorCallback(previous);
+    return modes;
+}
+
+int runLauncher(LaunchSettings* settings) {
+    if (!startDialogToolkit()) return -1;
+    LauncherState state(*settings, primaryDisplayModes());
+    int result = runLauncherDialog(state);
+    if (result == 1) state.confirm(settings);
+    return result;
 }

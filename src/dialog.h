@@ -3,7 +3,9 @@
 // `LauncherState` and passes the user's actions to it; the rules of the
 // launcher are in launcher.h.
 
-class LauncherState;
+#include "launcher.h"
+
+#include <vector>
 
 // Caption of the dialog window.
 extern const char* const kLauncherTitle;
@@ -20,3 +22,12 @@ bool startDialogToolkit();
 // the screen when this returns. Returns -1, showing nothing, when the
 // toolkit has not been started.
 int runLauncherDialog(LauncherState& state);
+
+// The primary monitor's modes in the order the windowing library gives them;
+// empty when it cannot start. Starts and stops the windowing library itself.
+std::vector<DisplayMode> primaryDisplayModes();
+
+// Shows the launcher and edits `settings` in place. Returns 1 when the user
+// confirmed, 0 when the user cancelled, -1 when no dialog could be shown
+// (then `settings` is untouched).
+int runLauncher(LaunchSettings* settings);

@@ -1,9 +1,5 @@
 #include "launcher.h"
 
-#include "dialog.h"
-
-#include <GLFW/glfw3.h>
-
 #include <cstdio>
 
 LaunchSettings defaultLaunchSettings() {
@@ -22,34 +18,6 @@ LaunchSettings defaultLaunchSettings() {
 int32_t bitsPerPixelOf(int redBits, int greenBits, int blueBits) {
     if (redBits == 8 && greenBits == 8 && blueBits == 8) return 32;
     return redBits + greenBits + blueBits;
-}
-
-namespace {
-
-void ignoreGlfwError(int, const char*) {}
-
-} // namespace
-
-std::vector<DisplayMode> primaryDisplayModes() {
-    std::vector<DisplayMode> modes;
-    // Without a display the library cannot start; the list then stays
-    // empty and nothing is reported here (the dialog cannot show either).
-    GLFWerrorfun previous = glfwSetErrorCallback(ignoreGlfwError);
-    if (glfwInit()) {
-        if (GLFWmonitor* monitor = glfwGetPrimaryMonitor()) {
-            int count = 0;
-            const GLFWvidmode* list = glfwGetVideoModes(monitor, &count);
-            for (int i = 0; list && i < count; ++i) {
-                const GLFWvidmode& m = list[i];
-                modes.push_back({m.width, m.height,
-                                 bitsPerPixelOf(m.redBits, m.greenBits, m.blueBits)});
-            }
-        }
-        // The window's context starts the library again for itself.
-        glfwTerminate();
-    }
-    glfwSetErrorCallback(previous);
-    return modes;
 }
 
 LauncherState::LauncherState(const LaunchSettings& settings,
@@ -92,12 +60,4 @@ void LauncherState::confirm(LaunchSettings* settings) const {
     settings->windowedOption = 0;
     settings->optionA = 0;
     settings->optionB = 0;
-}
-
-int runLauncher(LaunchSettings* settings) {
-    if (!startDialogToolkit()) return -1;
-    LauncherState state(*settings, primaryDisplayModes());
-    int result = runLauncherDialog(state);
-    if (result == 1) state.confirm(settings);
-    return result;
 }

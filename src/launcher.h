@@ -4,7 +4,8 @@
 //
 // The rules of the launcher (which sizes are listed, which one is selected
 // first, what confirming writes) live in `LauncherState`, which knows no
-// toolkit; the dialog that shows it is in dialog.h.
+// toolkit and no windowing library; the dialog that shows it, and runLauncher
+// which puts the two together, are in dialog.h.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,10 +26,6 @@ struct LaunchSettings {
 // The record as the entry point fills it before the launcher sees it.
 LaunchSettings defaultLaunchSettings();
 
-// Shows the launcher and edits `settings` in place. Returns 1 when the user
-// confirmed, 0 when the user cancelled, -1 when no dialog could be shown
-// (then `settings` is untouched).
-int runLauncher(LaunchSettings* settings);
 
 // One display mode as the display reports it.
 struct DisplayMode {
@@ -42,9 +39,6 @@ struct DisplayMode {
 // counts), any other mode as the sum of its channel bits.
 int32_t bitsPerPixelOf(int redBits, int greenBits, int blueBits);
 
-// The primary monitor's modes in the order the windowing library gives them;
-// empty when it cannot start. Starts and stops the windowing library itself.
-std::vector<DisplayMode> primaryDisplayModes();
 
 struct ScreenSize {
     int32_t width;

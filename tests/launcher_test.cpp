@@ -1,5 +1,6 @@
 // The launcher's rules on lists of display modes, without any window.
 
+#include "dialog.h"
 #include "launcher.h"
 #include "support/death.h"
 
