@@ -2,6 +2,11 @@
 # the ffmpeg program at run time) and benchmarks the scenes. Its logic that
 # needs no window is a library of its own, which the tests link too.
 
+# GL timing, shared by the capture tool's --bench and bench-shaders.
+add_library(tidewane_gltiming STATIC ${CMAKE_SOURCE_DIR}/tools/gltiming/gltimer.cpp)
+target_include_directories(tidewane_gltiming PUBLIC ${CMAKE_SOURCE_DIR}/tools/gltiming)
+target_link_libraries(tidewane_gltiming PUBLIC PkgConfig::GLEW OpenGL::GL)
+
 add_library(tidewane_capture STATIC
   ${CMAKE_SOURCE_DIR}/tools/capture/options.cpp
   ${CMAKE_SOURCE_DIR}/tools/capture/sequence.cpp
@@ -10,7 +15,7 @@ add_library(tidewane_capture STATIC
   ${CMAKE_SOURCE_DIR}/tools/capture/bench.cpp)
 target_include_directories(tidewane_capture PUBLIC
   ${CMAKE_SOURCE_DIR}/tools/capture ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(tidewane_capture PUBLIC tidewane_app)
+target_link_libraries(tidewane_capture PUBLIC tidewane_app tidewane_gltiming)
 
 # PNG encoding (libpng) is the tests' picture helper; the tests bring their
 # own copy, the tool links it here.

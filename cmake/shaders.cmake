@@ -45,4 +45,4 @@ target_compile_definitions(test_deps INTERFACE
 add_executable(bench-shaders ${CMAKE_SOURCE_DIR}/bench/shaders.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/png.cpp)
 target_include_directories(bench-shaders PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(bench-shaders PRIVATE tidewane_app)
+target_link_libraries(bench-shaders PRIVATE tidewane_app tidewane_gltiming)

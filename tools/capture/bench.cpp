@@ -2,7 +2,7 @@
 
 #include "renderer.h"
 
-#include "../../bench/gltimer.h"
+#include "gltimer.h"
 
 #include <cstdio>
 #include <map>

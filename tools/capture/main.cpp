@@ -12,7 +12,7 @@
 #include "gl/headless.h"
 #include "locate.h"
 
-#include "../../bench/gltimer.h"
+#include "gltimer.h"
 
 #include <atomic>
 #include <chrono>
