@@ -114,41 +114,29 @@ int main(int argc, char** argv) {
     try {
         Context context(width, height, false);
         step("window and GL context");
-        Bx::Archive archive(archivePath.c_str());
-        step("archive read");
-        Bx::Music music(archive.getFile("music.mp3"));
-        step("music player (decoding goes on behind)");
-        glEnable(GL_TEXTURE_2D);
-        Programs programs;
-        buildPrograms(programs);
-        step("six programs compiled and linked");
-        setVirtualScreen();
-        std::unique_ptr<Texture> preload = drawPreload(archive);
-        context.swapBuffers();
-        glFinish();
-        step("preload picture decoded, drawn, shown");
-        const double preloadShown = wallSeconds() - run;
+        double preloadShown = 0;
+        Production show(archivePath, true,
+                        [&] {
+                            context.swapBuffers();
+                            glFinish();
+                            preloadShown = wallSeconds() - run;
+                        },
+                        [&](const char* name) {
+                            glFinish();
+                            step(name);
+                        });
 
-        IntroImages intro;
-        loadIntroImages(archive, intro);
-        glFinish();
-        step("first batch (22 intro images)");
         setIntroState();
         Intro steps;
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawIntroFrame(intro, steps.beginFrame(0.0, 0.0));
+        drawIntroFrame(show.intro(), steps.beginFrame(0.0, 0.0));
         context.swapBuffers();
         glFinish();
         step("first intro frame drawn and shown");
         const double firstIntroFrame = wallSeconds() - run;
 
         const double batchStart = wallSeconds();
-        TimelineImages images;
-        loadTimelineImages(archive, images);
-        setTimelineState();
-        FrameBuffer frameBuffer(width, height);
-        frameBuffer.addRenderTarget(GL_RGBA8);
-        images.blue = loadImage(archive, "blue.png");
+        show.loadTimeline(width, height);
         glFinish();
         const double secondBatch = wallSeconds() - batchStart;
         rusage usage;
@@ -165,7 +153,7 @@ int main(int argc, char** argv) {
         const UploadCaps caps = queryUploadCaps();
         double decodeSeconds = 0, compressSeconds = 0, uploadSeconds = 0;
         for (const std::string& name : names) {
-            Bx::ArchiveFile* file = archive.getFile(name.c_str());
+            Bx::ArchiveFile* file = show.archive().getFile(name.c_str());
             double t0 = wallSeconds();
             PreparedImage decoded;
             decodePng(file->data, file->size, decoded);
@@ -184,15 +172,15 @@ int main(int argc, char** argv) {
 
         // Per-frame work outside drawing, with the music playing.
         glfwSetTime(0.0);
-        music.play();
-        MusicSpectrum spectrum(music);
+        show.music()->play();
+        MusicSpectrum spectrum(*show.music());
         Timeline timeline;
         const double stepMicros = medianCpuMicroseconds(9, 2000, [&](int i) {
             timeline.step(60.0f + float(i) * 0.001f, spectrum);
         });
         TimelineFrame frame = timeline.step(60.0f, spectrum); // the credits scene: most uniforms
-        Shader& scene = *programs.scenes[int(frame.program)];
-        Shader& post = *programs.post;
+        Shader& scene = *show.programs().scenes[int(frame.program)];
+        Shader& post = *show.programs().post;
         const double uniformMicros = medianCpuMicroseconds(9, 2000, [&](int) {
             scene.bind();
             scene.setUniform1i("blue_img", 0);

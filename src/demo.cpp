@@ -65,42 +65,26 @@ void playTimeline(Context& context, Programs& programs, FrameBuffer& frameBuffer
 
 void runDemo(int width, int height, bool fullscreen) {
     // Objects scoped to the run are declared so that they are destroyed in
-    // the teardown order: post pass, music, archive, context. What is made
-    // once (scene programs, images, frame buffer) lives to the end of the run
-    // too and is released before the context ends.
+    // the teardown order: the production (post pass, music, archive with the
+    // rest it made), then the context.
     Context context(width, height, fullscreen);
     // A press of Escape is remembered until it is read, so a quick tap is not
     // lost between two slow frames.
     glfwSetInputMode(context.window(), GLFW_STICKY_KEYS, GLFW_TRUE);
-    Bx::Archive archive(locateArchive().c_str());
-    Bx::Music music(archive.getFile("music.mp3"));
-    glEnable(GL_TEXTURE_2D);
-
-    Programs programs;
-    buildPrograms(programs);
-
-    // The preload picture stays on screen while the intro's images load.
-    setVirtualScreen();
-    std::unique_ptr<Texture> preload = drawPreload(archive);
-    context.swapBuffers();
-    IntroImages intro;
-    loadIntroImages(archive, intro);
+    Production show(locateArchive(), true, [&] { context.swapBuffers(); });
 
     // A window closed by the user ends the show at once.
     bool quitRequested = false;
-    if (context.closeRequested() || !playIntro(context, intro, quitRequested)) return;
+    if (context.closeRequested() || !playIntro(context, show.intro(), quitRequested)) return;
 
     // The intro's last frame stays on screen while the rest loads.
-    TimelineImages images;
-    loadTimelineImages(archive, images);
-    setTimelineState();
-    FrameBuffer frameBuffer(width, height);
-    frameBuffer.addRenderTarget(GL_RGBA8);
-    images.blue = loadImage(archive, "blue.png");
+    show.loadTimeline(width, height);
 
+    Bx::Music& music = *show.music();
     glfwSetTime(0.0);
     music.play();
-    if (!quitRequested) playTimeline(context, programs, frameBuffer, images, music);
+    if (!quitRequested)
+        playTimeline(context, show.programs(), show.frameBuffer(), show.images(), music);
 }
 
 int runProgram(const std::vector<std::string>& args) {

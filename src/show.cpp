@@ -207,6 +207,37 @@ void drawPostPass(const TimelineFrame& frame, Programs& programs, FrameBuffer& f
     post.unbind();
 }
 
+Production::Production(const std::string& archivePath, bool withMusic,
+                       const std::function<void()>& present, const StepDone& stepDone) {
+    auto done = [&](const char* step) {
+        if (stepDone) stepDone(step);
+    };
+    m_archive.reset(new Bx::Archive(archivePath.c_str()));
+    done("archive read");
+    if (withMusic) m_music.reset(new Bx::Music(m_archive->getFile("music.mp3")));
+    done("music player (decoding goes on behind)");
+    glEnable(GL_TEXTURE_2D);
+    buildPrograms(m_programs);
+    done("six programs compiled and linked");
+    // The preload picture stays on screen while the intro's images load.
+    setVirtualScreen();
+    m_preload = drawPreload(*m_archive);
+    present();
+    done("preload picture decoded, drawn, shown");
+    loadIntroImages(*m_archive, m_intro);
+    done("first batch (22 intro images)");
+}
+
+Production::~Production() = default;
+
+void Production::loadTimeline(int width, int height) {
+    loadTimelineImages(*m_archive, m_images);
+    setTimelineState();
+    m_frameBuffer.reset(new FrameBuffer(width, height));
+    m_frameBuffer->addRenderTarget(GL_RGBA8);
+    m_images.blue = loadImage(*m_archive, "blue.png");
+}
+
 const float* MusicSpectrum::update() {
     return m_music.update();
 }

@@ -7,6 +7,7 @@
 #include "intro.h"
 #include "timeline.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,6 +80,50 @@ void drawScenePass(const TimelineFrame& frame, Programs& programs, FrameBuffer& 
                    TimelineImages& images);
 void drawPostPass(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
                   TimelineImages& images);
+
+// The production's set-up in the driver's order, written once for the show,
+// its benchmark and the capture tool. It owns what the set-up makes; its
+// members go in the teardown order: the frame buffer, the images, the
+// programs (the post pass with them), the music player, the archive. The
+// window and its context come before it and end after it.
+class Production {
+public:
+    // Called after each step of the set-up with the step's name, for the
+    // benchmark's breakdown.
+    using StepDone = std::function<void(const char* step)>;
+
+    // Up to the intro: opens the archive at `archivePath` and, when
+    // `withMusic`, creates the music player from "music.mp3" (it does not
+    // play yet); enables 2D texturing; builds the six programs; sets the
+    // virtual screen, draws the preload picture and calls `present` to show
+    // it; then loads the intro's images behind it.
+    Production(const std::string& archivePath, bool withMusic,
+               const std::function<void()>& present, const StepDone& stepDone = StepDone());
+    ~Production();
+    Production(const Production&) = delete;
+    Production& operator=(const Production&) = delete;
+
+    // After the intro, with its last frame on screen: the lyrics and
+    // "credit.png", the timeline's drawing state, the frame buffer with its
+    // render target at `width` x `height`, then "blue.png". Once only.
+    void loadTimeline(int width, int height);
+
+    Bx::Archive& archive() { return *m_archive; }
+    Bx::Music* music() { return m_music.get(); } // null without music
+    Programs& programs() { return m_programs; }
+    const IntroImages& intro() const { return m_intro; }
+    TimelineImages& images() { return m_images; }
+    FrameBuffer& frameBuffer() { return *m_frameBuffer; } // after loadTimeline
+
+private:
+    std::unique_ptr<Bx::Archive> m_archive;
+    std::unique_ptr<Bx::Music> m_music;
+    Programs m_programs;
+    std::unique_ptr<Texture> m_preload;
+    IntroImages m_intro;
+    TimelineImages m_images;
+    std::unique_ptr<FrameBuffer> m_frameBuffer;
+};
 
 // The music player as the timeline's spectrum source.
 class MusicSpectrum : public SpectrumSource {

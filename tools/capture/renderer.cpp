@@ -103,13 +103,9 @@ ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height
         throw CaptureError("cannot render at " + std::to_string(width) + "x" +
                            std::to_string(height) + " (framebuffer incomplete)");
 
-    // The live driver's set-up up to the intro, in its order.
-    m_archive.reset(new Bx::Archive(archivePath.c_str()));
-    glEnable(GL_TEXTURE_2D);
-    buildPrograms(m_programs);
-    setVirtualScreen();
-    m_preload = drawPreload(*m_archive);
-    loadIntroImages(*m_archive, m_intro);
+    // The live driver's set-up up to the intro, in its order; nothing is
+    // presented and the music comes from the decoded stream instead.
+    m_show.reset(new Production(archivePath, false, [] {}));
     setIntroState();
 }
 
@@ -118,11 +114,11 @@ ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height
 ShowRenderer::~ShowRenderer() = default;
 
 const uint8_t* ShowRenderer::musicData() const {
-    return m_archive->getFile(kMusic)->data;
+    return m_show->archive().getFile(kMusic)->data;
 }
 
 size_t ShowRenderer::musicSize() const {
-    return m_archive->getFile(kMusic)->size;
+    return m_show->archive().getFile(kMusic)->size;
 }
 
 void ShowRenderer::bindCapture() {
@@ -132,14 +128,9 @@ void ShowRenderer::bindCapture() {
 
 void ShowRenderer::enterTimeline() {
     // What the live driver does between the intro and the first timeline
-    // frame: the second batch, the timeline's drawing state, the scene's
-    // frame buffer at the show's size, then "blue.png".
+    // frame, with the scene's frame buffer at the capture's size.
     if (m_inTimeline) return;
-    loadTimelineImages(*m_archive, m_images);
-    setTimelineState();
-    m_scene.reset(new FrameBuffer(m_width, m_height));
-    m_scene->addRenderTarget(GL_RGBA8);
-    m_images.blue = loadImage(*m_archive, "blue.png");
+    m_show->loadTimeline(m_width, m_height);
     m_inTimeline = true;
 }
 
@@ -147,16 +138,16 @@ void ShowRenderer::draw(const ShowSequence::Frame& frame) {
     if (frame.intro) {
         bindCapture();
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawIntroFrame(m_intro, frame.introFrame);
+        drawIntroFrame(m_show->intro(), frame.introFrame);
         return;
     }
     enterTimeline();
     bindCapture();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawScenePass(frame.timelineFrame, m_programs, *m_scene, m_images);
+    drawScenePass(frame.timelineFrame, m_show->programs(), m_show->frameBuffer(), m_show->images());
     // The scene pass leaves the window bound; the post pass comes here.
     bindCapture();
-    drawPostPass(frame.timelineFrame, m_programs, *m_scene, m_images);
+    drawPostPass(frame.timelineFrame, m_show->programs(), m_show->frameBuffer(), m_show->images());
 }
 
 void ShowRenderer::read(std::vector<uint8_t>& rgba) {
@@ -169,13 +160,13 @@ void ShowRenderer::read(std::vector<uint8_t>& rgba) {
 void ShowRenderer::drawScene(const TimelineFrame& frame) {
     enterTimeline();
     bindCapture();
-    drawScenePass(frame, m_programs, *m_scene, m_images);
+    drawScenePass(frame, m_show->programs(), m_show->frameBuffer(), m_show->images());
 }
 
 void ShowRenderer::drawPost(const TimelineFrame& frame) {
     enterTimeline();
     bindCapture();
-    drawPostPass(frame, m_programs, *m_scene, m_images);
+    drawPostPass(frame, m_show->programs(), m_show->frameBuffer(), m_show->images());
 }
 
 std::string ShowRenderer::rendererLine() const {

@@ -74,12 +74,7 @@ private:
     int m_height;
     std::unique_ptr<Context> m_context;
     std::string m_origin;
-    std::unique_ptr<Bx::Archive> m_archive;
     std::unique_ptr<FrameBuffer> m_capture;
-    Programs m_programs;
-    std::unique_ptr<Texture> m_preload;
-    IntroImages m_intro;
-    TimelineImages m_images;
-    std::unique_ptr<FrameBuffer> m_scene;
+    std::unique_ptr<Production> m_show;
     bool m_inTimeline = false;
 };
