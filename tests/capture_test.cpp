@@ -508,8 +508,10 @@ TEST(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
     EXPECT_EQ(r.exitStatus, 2);
     EXPECT_NE(r.err.find("--gpu wants the number of a GPU"), std::string::npos) << r.err;
 
-    // No archive in the working folder.
-    r = runCommand("cd " + dir.path() + " && " + builtProgram("tidewane-capture") +
+    // No archive in the working folder, nor beside a copy of the program.
+    TempDir bin;
+    ASSERT_EQ(runCommand("cp " + builtProgram("tidewane-capture") + " " + bin.path()).exitStatus, 0);
+    r = runCommand("cd " + dir.path() + " && timeout 60 " + (bin / "tidewane-capture") +
                    " --out frames");
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_NE(r.err.find("tidewane.velk"), std::string::npos) << r.err;
