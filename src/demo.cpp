@@ -54,7 +54,7 @@ void playTimeline(Context& context, Programs& programs, FrameBuffer& frameBuffer
         timeline.endFrame(t, escapePressed(context));
         context.swapBuffers();
         if (context.closeRequested()) return;
-        timeline.decayWhite(float(glfwGetTime()));
+        timeline.decayWhite(glfwGetTime());
         const float reading = float(glfwGetTime());
         if (timeline.quitRequested()) return;
         timeline.setLastTime(reading);

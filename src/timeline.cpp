@@ -68,7 +68,7 @@ void Timeline::endFrame(float t, bool escapePressed) {
     if (t > kTimeLimit) m_quitRequested = true;
 }
 
-void Timeline::decayWhite(float now) {
-    m_whiteLevel = m_whiteLevel * (m_lastTime + 1.0f - now);
+void Timeline::decayWhite(double now) {
+    m_whiteLevel = float(m_whiteLevel * (m_lastTime + 1.0f - now));
     if (m_whiteLevel < 0.001f) m_whiteLevel = 0.0f;
 }

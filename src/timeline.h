@@ -58,8 +58,9 @@ public:
     void endFrame(float t, bool escapePressed);
 
     // After the swap: the flash decays by (1 - seconds since the previous
-    // frame's end).
-    void decayWhite(float now);
+    // frame's end). `now` is the clock's reading as it comes, not narrowed
+    // to a float like the frame's times.
+    void decayWhite(double now);
 
     // The clock reading taken at the very end of the frame.
     void setLastTime(float reading) { m_lastTime = reading; }

@@ -134,6 +134,16 @@ TEST(TimelineFlash, WhiteDecaysWithTheTimeSinceThePreviousFrameEnd) {
     ASSERT_EQ(slow.whiteLevel(), 0.5f);
     slow.decayWhite(40.5f); // a frame of a second or more zeroes it (never negative)
     EXPECT_EQ(slow.whiteLevel(), 0.0f);
+
+    // The clock's reading is used as it is: narrowed to a float, 26.55 would
+    // leave exactly 0.75.
+    Timeline exact;
+    exact.setLastTime(26.3f);
+    exact.step(26.4f, music);
+    exact.step(26.4f, music);
+    exact.decayWhite(26.55);
+    EXPECT_EQ(exact.whiteLevel(), float(double(26.3f + 1.0f) - 26.55));
+    EXPECT_NE(exact.whiteLevel(), 0.75f);
 }
 
 TEST(TimelineLyrics, ImagesFollowTheTableAndLagOneStepAFrame) {

@@ -115,9 +115,10 @@ ShowSequence::Frame ShowSequence::next() {
     f.timelineFrame = m_timeline.step(t, m_spectrum);
     m_timeline.endFrame(t, false);
     // The readings after the swap come at the frame's end, which is the next
-    // frame's start.
+    // frame's start: the clock's own reading for the decay, narrowed for the
+    // frame's last time, as live.
     const float end = playbackTime(j + 1, fps);
-    m_timeline.decayWhite(end);
+    m_timeline.decayWhite(double(j + 1) / fps);
     if (!m_timeline.quitRequested()) m_timeline.setLastTime(end);
     return f;
 }
