@@ -43,12 +43,14 @@ protected:
     }
 
     // Picks the screen's size in the launcher (the third tab stop is the
-    // list) and confirms with Enter.
-    void confirmLauncher() {
+    // list), checks the full-screen box (the next one) when asked, and
+    // confirms with Enter.
+    void confirmLauncher(bool fullscreen = false) {
         unsigned long dialog = waitForWindow(kLauncherTitle, 30);
         ASSERT_NE(dialog, 0u) << "no launcher";
         std::string command = "timeout 10 xdotool windowfocus --sync " + std::to_string(dialog) +
-                              " && xdotool key --delay 60 Tab Tab Down Return";
+                              " && xdotool key --delay 60 Tab Tab Down " +
+                              (fullscreen ? "Tab space Tab " : "") + "Return";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 
@@ -120,6 +122,57 @@ TEST_F(Show, EscapeDuringTheIntroLetsItFinishThenSkipsTheTimeline) {
     EXPECT_GT(monotonicSeconds() - opened, 5.2);
     EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
     expectOnlyShaderLogs(m_process->out());
+}
+
+TEST_F(Show, EscapeDuringTheIntroDrawsNoTimelineFrame) {
+    unsigned long window = startShow();
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(waitForIntro(20));
+    ASSERT_TRUE(pressKey(window, "Escape"));
+    // The intro's white stays on screen as long as the window is there: no
+    // timeline frame (all of them dark) is ever shown.
+    int dark = 0;
+    while (m_process->running()) {
+        const bool white = whiteShare(grabScreen()) > 0.5;
+        if (!white && windowExists(window)) ++dark;
+        usleep(5000);
+    }
+    EXPECT_EQ(dark, 0);
+    EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
+}
+
+TEST_F(Show, EscapeDuringTheTimelineShowsTheFrameThenEndsNormally) {
+    unsigned long window = startShow();
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(waitForIntro(20));
+    // Past the intro and the second batch, into the first scene.
+    const double end = monotonicSeconds() + 30;
+    while (whiteShare(grabScreen()) > 0.5 && monotonicSeconds() < end) usleep(50000);
+    usleep(1500000);
+    ASSERT_TRUE(m_process->running());
+    ASSERT_TRUE(pressKey(window, "Escape"));
+    ASSERT_TRUE(m_process->waitFor(20));
+    EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
+    // The normal teardown: nothing but the programs' logs, no assertion.
+    expectOnlyShaderLogs(m_process->out());
+}
+
+TEST_F(Show, FullScreenChosenInTheDialogOpensAFullScreenWindow) {
+    useBuiltArchive();
+    start();
+    confirmLauncher(true);
+    unsigned long window = waitForShowWindow();
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(bypassesWindowManager(window)) << "the show's window is not full screen";
+    m_process->kill();
+
+    // And left clear, a window like any other.
+    start();
+    confirmLauncher(false);
+    window = waitForShowWindow();
+    ASSERT_NE(window, 0u);
+    EXPECT_FALSE(bypassesWindowManager(window));
+    m_process->kill();
 }
 
 TEST_F(Show, ClosingTheWindowEndsTheShowAtOnce) {

@@ -221,6 +221,15 @@ bool windowExists(unsigned long window) {
     return XGetWindowAttributes(d, Window(window), &attributes) != 0;
 }
 
+bool bypassesWindowManager(unsigned long window) {
+    Display* d = connection();
+    if (!d) return false;
+    XWindowAttributes attributes;
+    XSync(d, False);
+    return XGetWindowAttributes(d, Window(window), &attributes) != 0 &&
+           attributes.override_redirect;
+}
+
 bool requestClose(unsigned long window) {
     Display* d = connection();
     if (!d) return false;

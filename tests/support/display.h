@@ -51,6 +51,9 @@ double monotonicSeconds();
 // 0 when none appears.
 unsigned long waitForWindow(const std::string& title, double seconds);
 bool windowExists(unsigned long window);
+// True for a window that bypasses the window manager, which is how the
+// windowing library puts a full-screen window up on a display without one.
+bool bypassesWindowManager(unsigned long window);
 
 // Asks the window to close the way a window manager does on the close button
 // or Alt-F4 (a WM_DELETE_WINDOW message).
