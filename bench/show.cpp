@@ -183,19 +183,10 @@ int main(int argc, char** argv) {
         Shader& post = *show.programs().post;
         const double uniformMicros = medianCpuMicroseconds(9, 2000, [&](int) {
             scene.bind();
-            scene.setUniform1i("blue_img", 0);
-            scene.setUniform1i("credit", 1);
-            scene.setUniform1f("rtime", frame.rtime);
-            scene.setUniform1f("lowFreq", frame.lowFreq);
-            scene.setUniform1f("time", frame.time);
-            scene.setUniform1f("bass", frame.bass);
+            setSceneUniforms(scene, frame);
             scene.unbind();
             post.bind();
-            post.setUniform1f("time", frame.postTime);
-            post.setUniform1f("bass", frame.postBass);
-            post.setUniform1f("white", frame.white);
-            post.setUniform1i("rt0", 0);
-            post.setUniform1i("rt1", 1);
+            setPostUniforms(post, frame);
             post.unbind();
         });
 

@@ -164,21 +164,35 @@ void drawTimelineFrame(const TimelineFrame& frame, Programs& programs, FrameBuff
     drawPostPass(frame, programs, frameBuffer, images);
 }
 
+void setSceneUniforms(Shader& scene, const TimelineFrame& frame) {
+    if (frame.usesImages) {
+        scene.setUniform1i("blue_img", 0);
+        scene.setUniform1i("credit", 1);
+        scene.setUniform1f("rtime", frame.rtime);
+    }
+    scene.setUniform1f("lowFreq", frame.lowFreq);
+    scene.setUniform1f("time", frame.time);
+    scene.setUniform1f("bass", frame.bass);
+}
+
+void setPostUniforms(Shader& post, const TimelineFrame& frame) {
+    post.setUniform1f("time", frame.postTime);
+    post.setUniform1f("bass", frame.postBass);
+    post.setUniform1f("white", frame.white);
+    post.setUniform1i("rt0", 0);
+    post.setUniform1i("rt1", 1);
+}
+
 void drawScenePass(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
                    TimelineImages& images) {
     Shader& scene = *programs.scenes[int(frame.program)];
     frameBuffer.bind();
     scene.bind();
+    setSceneUniforms(scene, frame);
     if (frame.usesImages) {
-        scene.setUniform1i("blue_img", 0);
-        scene.setUniform1i("credit", 1);
-        scene.setUniform1f("rtime", frame.rtime);
         images.blue->bind(0);
         images.credit->bind(1);
     }
-    scene.setUniform1f("lowFreq", frame.lowFreq);
-    scene.setUniform1f("time", frame.time);
-    scene.setUniform1f("bass", frame.bass);
     drawScreenQuad();
     if (frame.usesImages) {
         images.blue->unbind();
@@ -194,11 +208,7 @@ void drawPostPass(const TimelineFrame& frame, Programs& programs, FrameBuffer& f
     Texture& lyrics = *images.lyrics[size_t(frame.lyricsImage)];
     RenderTarget& target = *frameBuffer.getRenderTarget(0);
     post.bind();
-    post.setUniform1f("time", frame.postTime);
-    post.setUniform1f("bass", frame.postBass);
-    post.setUniform1f("white", frame.white);
-    post.setUniform1i("rt0", 0);
-    post.setUniform1i("rt1", 1);
+    setPostUniforms(post, frame);
     target.bind(0);
     lyrics.bind(1);
     drawScreenQuad();

@@ -73,6 +73,10 @@ void setTimelineState();
 // then the post pass to the window.
 void drawTimelineFrame(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
                        TimelineImages& images);
+// The uniforms of a frame's scene program (the images' units and rtime only
+// where the scene uses images) and of its post pass; the program is bound.
+void setSceneUniforms(Shader& scene, const TimelineFrame& frame);
+void setPostUniforms(Shader& post, const TimelineFrame& frame);
 // Its two halves. The scene pass leaves the window's framebuffer bound; the
 // post pass draws into whatever framebuffer is bound, so an offscreen
 // capture binds its own in between.

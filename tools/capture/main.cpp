@@ -145,9 +145,12 @@ Audio::DecodedAudio decodeMusic(const ShowRenderer& renderer) {
     return Audio::decodeMp3(renderer.musicData(), renderer.musicSize());
 }
 
-// The renderer with the context the options ask for; says on standard error
-// what draws, before the first frame.
-std::unique_ptr<ShowRenderer> openRenderer(const CaptureOptions& o, std::string& error) {
+// The renderer with the context the options ask for, and the archive's
+// music decoded; says on standard error what draws, before the first frame.
+// Null with the reason in `error` when either cannot be had.
+std::unique_ptr<ShowRenderer> openShow(const CaptureOptions& o, Audio::DecodedAudio& music,
+                                       std::string& error) {
+    if (!checkArchive(o.archive, error)) return nullptr;
     std::unique_ptr<ShowRenderer> renderer;
     try {
         renderer.reset(
@@ -157,16 +160,19 @@ std::unique_ptr<ShowRenderer> openRenderer(const CaptureOptions& o, std::string&
         return nullptr;
     }
     std::fprintf(stderr, "renderer: %s\n", renderer->rendererLine().c_str());
+    music = decodeMusic(*renderer);
+    if (!music.ok()) {
+        error = "the archive's music cannot be decoded: " + music.error;
+        return nullptr;
+    }
     return renderer;
 }
 
 int runBench(const CaptureOptions& o) {
     std::string error;
-    if (!checkArchive(o.archive, error)) return fail(error);
-    std::unique_ptr<ShowRenderer> renderer = openRenderer(o, error);
+    Audio::DecodedAudio music;
+    std::unique_ptr<ShowRenderer> renderer = openShow(o, music, error);
     if (!renderer) return fail(error);
-    const Audio::DecodedAudio music = decodeMusic(*renderer);
-    if (!music.ok()) return fail("the archive's music cannot be decoded: " + music.error);
 
     const std::string name = renderer->rendererName();
     const ShowLayout layout(o.fps);
@@ -189,12 +195,9 @@ int runCapture(const CaptureOptions& o) {
     if (video && findProgram("ffmpeg").empty())
         return fail("ffmpeg is not installed (Debian package ffmpeg), so no video can be made; "
                     "write PNG frames instead with --out FOLDER");
-    if (!checkArchive(o.archive, error)) return fail(error);
-
-    std::unique_ptr<ShowRenderer> renderer = openRenderer(o, error);
+    Audio::DecodedAudio music;
+    std::unique_ptr<ShowRenderer> renderer = openShow(o, music, error);
     if (!renderer) return fail(error);
-    const Audio::DecodedAudio music = decodeMusic(*renderer);
-    if (!music.ok()) return fail("the archive's music cannot be decoded: " + music.error);
 
     std::unique_ptr<FrameSink> sink;
     if (video) {
