@@ -67,6 +67,7 @@ bool expand(const std::string& path, int depth, std::vector<std::string>& chain,
         }
         if (name.empty()) {
             result.text.append(source, start, next - start);
+            result.lineOrigins.push_back(where);
         } else {
             const std::string block = folderOf(path) + name;
             if (std::find(chain.begin(), chain.end(), block) != chain.end() || depth >= kMaxDepth) {
@@ -87,6 +88,9 @@ ShaderText readShaderText(const std::string& path) {
     ShaderText result;
     std::vector<std::string> chain;
     result.ok = expand(path, 0, chain, result, std::string());
-    if (!result.ok) result.text.clear();
+    if (!result.ok) {
+        result.text.clear();
+        result.lineOrigins.clear();
+    }
     return result;
 }

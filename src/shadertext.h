@@ -14,6 +14,9 @@ struct ShaderText {
     std::string text;               // the program with every block in place
     std::string error;              // "FILE:LINE: what", when not ok
     std::vector<std::string> files; // every file read, the program first
+    // Where each line of `text` comes from, as "FILE:LINE", line 1 first:
+    // a compiler's line number maps back to the file that holds it.
+    std::vector<std::string> lineOrigins;
 };
 
 ShaderText readShaderText(const std::string& path);

@@ -68,6 +68,9 @@ TEST(ShaderSources, SharedBlocksGoInPlaceAndMistakesNameFileAndLine) {
     ASSERT_TRUE(t.ok) << t.error;
     EXPECT_EQ(t.text, "// x\nfloat a;\nfloat b;\nvoid main() {}\n");
     EXPECT_EQ(t.files.size(), 3u);
+    const std::vector<std::string> origins = {(dir / "main.glsl") + ":1", (dir / "blocks/a.glsl") + ":1",
+                                              (dir / "blocks/b.glsl") + ":1", (dir / "main.glsl") + ":3"};
+    EXPECT_EQ(t.lineOrigins, origins);
 
     writeFile(dir / "blocks/b.glsl", "#include \"a.glsl\"\n");
     t = readShaderText(dir / "main.glsl");

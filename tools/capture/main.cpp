@@ -153,8 +153,10 @@ std::unique_ptr<ShowRenderer> openShow(const CaptureOptions& o, Audio::DecodedAu
     if (!checkArchive(o.archive, error)) return nullptr;
     std::unique_ptr<ShowRenderer> renderer;
     try {
-        renderer.reset(
-            new ShowRenderer(o.archive, o.width, o.height, wantHeadless(o.headless), o.gpu));
+        renderer.reset(new ShowRenderer(o.archive, o.width, o.height,
+                                        wantHeadless(o.headless) ? ShowRenderer::Surface::Headless
+                                                                 : ShowRenderer::Surface::Hidden,
+                                        o.gpu));
     } catch (const CaptureError& e) {
         error = e.what();
         return nullptr;

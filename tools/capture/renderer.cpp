@@ -5,6 +5,7 @@
 #include "gl/framebuffer.h"
 #include "gl/headless.h"
 #include "gl/texture.h"
+#include "gltimer.h"
 
 #include <GL/glew.h>
 
@@ -77,11 +78,16 @@ bool checkArchive(const std::string& path, std::string& error) {
     return true;
 }
 
-ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height, bool headless,
-                           int gpu)
+ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height,
+                           Surface surface, int gpu)
     : m_width(width), m_height(height) {
     try {
-        m_context = openToolContext(headless, gpu, m_origin);
+        if (surface == Surface::Window) {
+            m_context.reset(new Context(width, height, false));
+            m_origin = "window";
+        } else {
+            m_context = openToolContext(surface == Surface::Headless, gpu, m_origin);
+        }
     } catch (const ContextError& e) {
         throw CaptureError(std::string("no OpenGL context: ") + e.what());
     }
@@ -134,7 +140,8 @@ void ShowRenderer::enterTimeline() {
     m_inTimeline = true;
 }
 
-void ShowRenderer::draw(const ShowSequence::Frame& frame) {
+void ShowRenderer::draw(const ShowSequence::Frame& frame, GlTimer* timer, double* sceneMs,
+                        double* postMs) {
     if (frame.intro) {
         bindCapture();
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -144,10 +151,31 @@ void ShowRenderer::draw(const ShowSequence::Frame& frame) {
     enterTimeline();
     bindCapture();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawScenePass(frame.timelineFrame, m_show->programs(), m_show->frameBuffer(), m_show->images());
+    auto scene = [&] {
+        drawScenePass(frame.timelineFrame, m_show->programs(), m_show->frameBuffer(),
+                      m_show->images());
+    };
     // The scene pass leaves the window bound; the post pass comes here.
-    bindCapture();
-    drawPostPass(frame.timelineFrame, m_show->programs(), m_show->frameBuffer(), m_show->images());
+    auto post = [&] {
+        bindCapture();
+        drawPostPass(frame.timelineFrame, m_show->programs(), m_show->frameBuffer(),
+                     m_show->images());
+    };
+    if (timer) {
+        *sceneMs = timer->measure(scene);
+        *postMs = timer->measure(post);
+    } else {
+        scene();
+        post();
+    }
+}
+
+Programs& ShowRenderer::programs() {
+    return m_show->programs();
+}
+
+unsigned int ShowRenderer::captureFramebuffer() const {
+    return m_capture->getId();
 }
 
 void ShowRenderer::read(std::vector<uint8_t>& rgba) {

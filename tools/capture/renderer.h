@@ -17,6 +17,7 @@ namespace Bx {
 class Archive;
 }
 class Context;
+class GlTimer;
 class FrameBuffer;
 class Texture;
 
@@ -35,12 +36,18 @@ bool checkArchive(const std::string& path, std::string& error);
 
 class ShowRenderer {
 public:
-    // Opens the OpenGL context (headless on `gpu`, see HeadlessContext, or
-    // a hidden window), the archive and everything the intro needs. Throws
-    // CaptureError when no OpenGL context can be had or the size is beyond
-    // the driver.
-    ShowRenderer(const std::string& archivePath, int width, int height, bool headless = false,
-                 int gpu = -1);
+    // How the OpenGL context is had.
+    enum class Surface {
+        Hidden,   // a hidden window on the X display
+        Headless, // EGL, no window (see HeadlessContext)
+        Window,   // a visible window of the picture's size, for the studio
+    };
+
+    // Opens the OpenGL context, the archive and everything the intro needs.
+    // `gpu` is for Headless. Throws CaptureError when no OpenGL context can
+    // be had or the size is beyond the driver.
+    ShowRenderer(const std::string& archivePath, int width, int height,
+                 Surface surface = Surface::Hidden, int gpu = -1);
     ~ShowRenderer();
     ShowRenderer(const ShowRenderer&) = delete;
     ShowRenderer& operator=(const ShowRenderer&) = delete;
@@ -49,8 +56,11 @@ public:
     const uint8_t* musicData() const;
     size_t musicSize() const;
 
-    // Draws one frame of the sequence into the capture framebuffer.
-    void draw(const ShowSequence::Frame& frame);
+    // Draws one frame of the sequence into the capture framebuffer. With a
+    // timer, a timeline frame's scene pass and post pass are timed apart
+    // (milliseconds in `sceneMs` and `postMs`).
+    void draw(const ShowSequence::Frame& frame, GlTimer* timer = nullptr, double* sceneMs = nullptr,
+              double* postMs = nullptr);
     // The capture framebuffer as RGBA8, bottom row first.
     void read(std::vector<uint8_t>& rgba);
 
@@ -61,6 +71,10 @@ public:
     void drawPost(const TimelineFrame& frame);
 
     std::string rendererName() const;
+    Context& context() { return *m_context; }
+    // The programs, which the studio may rebuild from edited sources.
+    Programs& programs();
+    unsigned int captureFramebuffer() const;
     // Vendor, renderer and version, and how the context was made.
     std::string rendererLine() const;
     int width() const { return m_width; }

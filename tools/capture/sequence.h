@@ -75,6 +75,7 @@ public:
     explicit CaptureSpectrum(const Audio::DecodedAudio& music);
     void setPosition(int64_t frame);
     const float* update() override;
+    const Bx::SpectrumSmoother& smoother() const { return m_smoother; }
 
 private:
     const Audio::DecodedAudio& m_music;
@@ -111,6 +112,7 @@ public:
     // True once the timeline asked to stop (after the show's last frame).
     bool ended() const { return m_timeline.quitRequested(); }
     const Timeline& timeline() const { return m_timeline; }
+    const CaptureSpectrum& spectrum() const { return m_spectrum; }
 
 private:
     const ShowLayout& m_layout;
