@@ -303,6 +303,7 @@ TEST(AudioPosition, FollowingADeviceInterpolatesWithinWhatWasHandedOver) {
     p.start(0.0);
     EXPECT_EQ(p.at(5.0), 0); // nothing handed over yet: no movement
 
+    p.start(1.0);
     ASSERT_EQ(p.take(1000, 1.0, &from), 1000);
     EXPECT_EQ(from, 0);
     EXPECT_EQ(p.at(1.0), 0);
@@ -314,16 +315,18 @@ TEST(AudioPosition, FollowingADeviceInterpolatesWithinWhatWasHandedOver) {
         EXPECT_GE(now, last);
         last = now;
     }
-    EXPECT_EQ(p.at(3.0), 1000); // the callback is late: wait at the end of the block
+    EXPECT_EQ(p.at(2.5), 1000); // the callback is late: wait at the end of the block
 
-    // The next callback comes early, stamped before the interpolation ran out.
-    ASSERT_EQ(p.take(1000, 3.1, &from), 1000);
+    // The next callback comes less than a block late: the music goes on
+    // from where it was, nothing is skipped.
+    ASSERT_EQ(p.take(1000, 2.6, &from), 1000);
     EXPECT_EQ(from, 1000);
-    EXPECT_EQ(p.at(3.1), 1000);
-    EXPECT_EQ(p.at(3.6), 1500);
+    EXPECT_EQ(p.at(2.6), 1000);
+    EXPECT_EQ(p.at(3.1), 1500);
+    EXPECT_EQ(p.skipped(), 0);
 
-    p.pause(3.6);
-    EXPECT_EQ(p.take(1000, 3.7, &from), 0); // paused: the device gets silence
+    p.pause(3.1);
+    EXPECT_EQ(p.take(1000, 3.2, &from), 0); // paused: the device gets silence
     EXPECT_EQ(p.at(9.0), 1500);
     p.resume(10.0);
     EXPECT_EQ(p.at(10.25), 1750);
@@ -338,10 +341,64 @@ TEST(AudioPosition, FollowingADeviceInterpolatesWithinWhatWasHandedOver) {
 
     // A seek restarts from there; the position waits for the device.
     p.seek(1200, 13.0);
-    EXPECT_EQ(p.at(14.0), 1200);
-    ASSERT_EQ(p.take(100, 14.0, &from), 100);
+    EXPECT_EQ(p.at(13.0), 1200);
+    ASSERT_EQ(p.take(100, 13.0, &from), 100);
     EXPECT_EQ(from, 1200);
-    EXPECT_EQ(p.at(14.05), 1250);
+    EXPECT_EQ(p.at(13.05), 1250);
+    EXPECT_EQ(p.skipped(), 0);
+}
+
+// Late blocks are caught up: the music keeps to the clock however late the
+// device is, never goes back and is never ahead of the clock; blocks on time
+// go on without a sample skipped; the device's latency is made up for.
+TEST(AudioPosition, AfterALateBlockTheMusicGoesOnWhereTheClockIs) {
+    const int64_t latency = 50; // frames at 1000 a second
+    Audio::PlayPosition p(1000, 100000, false, latency);
+    p.start(0.0);
+    int64_t from = -1, heard = 0;
+    // Blocks of 100 frames, on time: the first starts a latency in, so that
+    // it is heard when the clock is there; then none is skipped.
+    for (int k = 0; k < 5; ++k) {
+        const double t = k * 0.1;
+        ASSERT_EQ(p.take(100, t, &from), 100);
+        EXPECT_EQ(from, latency + 100 * k);
+        EXPECT_EQ(p.at(t), 100 * k); // heard now: the clock's frame
+    }
+    EXPECT_EQ(p.skipped(), 0);
+
+    // The process stood still for 150 ms; the next block starts where the
+    // music must be when it is heard.
+    ASSERT_EQ(p.take(100, 0.65, &from), 100);
+    EXPECT_EQ(from, 650 + latency);
+    EXPECT_EQ(p.skipped(), 650 + latency - 550);
+    for (double t = 0.65; t < 0.695; t += 0.01) {
+        const int64_t now = p.at(t);
+        EXPECT_GE(now, heard);
+        EXPECT_LE(now, int64_t(t * 1000 + 1e-9)); // never ahead of the clock
+        heard = now;
+    }
+
+    // Pause, then resume later: the clock goes on from the paused point.
+    p.pause(0.7);
+    const int64_t paused = p.at(0.7);
+    EXPECT_NEAR(double(paused), 700.0, 1.0);
+    EXPECT_EQ(p.take(100, 0.8, &from), 0);
+    p.resume(5.0);
+    ASSERT_EQ(p.take(100, 5.0, &from), 100);
+    EXPECT_EQ(from, 750 + latency); // what was handed before the pause goes on
+    ASSERT_EQ(p.take(100, 5.9, &from), 100); // late by most of a second
+    EXPECT_EQ(from, paused + 900 + latency);
+
+    // A seek back: the clock starts again there, and a late block after it
+    // catches up from the new point.
+    p.seek(2000, 6.0);
+    EXPECT_EQ(p.at(6.0), 2000);
+    ASSERT_EQ(p.take(100, 6.0, &from), 100);
+    EXPECT_EQ(from, 2000 + latency);
+    ASSERT_EQ(p.take(100, 6.4, &from), 100);
+    EXPECT_EQ(from, 2400 + latency);
+    EXPECT_LE(p.at(6.45), 2450);
+    EXPECT_GE(p.at(6.45), 2400);
 }
 
 // ------------------------------------------------------------- the system
@@ -383,6 +440,7 @@ TEST(AudioSystem, HeadlessPlaybackOnTheDiskDriverPlaysTheStreamOnce) {
     std::vector<unsigned char> mp3 = sineMp3(700.0, 0.8, 1.5, 2);
     DecodedAudio expected = Audio::decodeMp3(mp3.data(), mp3.size());
     ASSERT_TRUE(expected.ok());
+    int64_t latency = -1;
     {
         Audio::System system;
         system.setOutput(Audio::Output::Auto);
@@ -392,6 +450,7 @@ TEST(AudioSystem, HeadlessPlaybackOnTheDiskDriverPlaysTheStreamOnce) {
         Audio::Channel* channel = system.playSound(*sound, false);
         ASSERT_NE(channel, nullptr);
         EXPECT_FALSE(channel->followsClock());
+        latency = channel->latencyFrames();
 
         PlayTrace trace = followToTheEnd(system, *channel, 60.0);
         ASSERT_TRUE(trace.ended);
@@ -403,9 +462,14 @@ TEST(AudioSystem, HeadlessPlaybackOnTheDiskDriverPlaysTheStreamOnce) {
         ASSERT_TRUE(channel->getSpectrum(s.data(), 256, 0, Audio::Window::Triangle));
         EXPECT_EQ(*std::max_element(s.begin(), s.end()), 0.0f);
     }
-    // The device wrote the decoded stream, whole and once, then only
-    // silence. SDL itself writes silence while a device is still paused, just
-    // after it opens, so the stream may start a few blocks in.
+    // The device wrote the decoded stream once, then only silence: whole
+    // from the frame the device's latency leaves out at the start, so that
+    // what is heard keeps to the clock. SDL itself writes silence while a
+    // device is still paused, just after it opens, so the stream may start a
+    // few blocks in.
+    ASSERT_GT(latency, 0);
+    expected.samples.erase(expected.samples.begin(),
+                           expected.samples.begin() + std::ptrdiff_t(latency) * 2);
     std::string bytes = readFile(raw);
     const size_t frameBytes = 2 * sizeof(float);
     const size_t streamBytes = expected.samples.size() * sizeof(float);

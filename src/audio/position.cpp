@@ -5,23 +5,29 @@
 
 namespace Audio {
 
-PlayPosition::PlayPosition(int rate, int64_t length, bool followsClock)
+PlayPosition::PlayPosition(int rate, int64_t length, bool followsClock, int64_t latency)
     : m_rate(rate > 0 ? rate : 1), m_length(std::max<int64_t>(length, 0)),
-      m_followsClock(followsClock) {}
+      m_followsClock(followsClock), m_latency(followsClock ? 0 : std::max<int64_t>(latency, 0)) {}
 
 void PlayPosition::start(double now) {
     m_started = true;
-    m_cursor = 0;
-    m_stampFrame = 0;
-    m_stampTime = now;
-    m_limit = m_followsClock ? m_length : 0;
-    m_reported = 0;
+    m_skipped = 0;
+    seek(0, now);
 }
 
 int64_t PlayPosition::take(int64_t want, double now, int64_t* from) {
     *from = m_cursor;
     if (!m_started || m_paused || want <= 0)
         return 0;
+    // The frame due now, heard after the device's latency.
+    const int64_t due = m_anchorFrame + static_cast<int64_t>(std::floor((now - m_anchorTime) * m_rate)) +
+                        m_latency;
+    if (due - m_cursor > want) {
+        const int64_t to = std::min(due, m_length);
+        m_skipped += to - m_cursor;
+        m_cursor = to;
+        *from = m_cursor;
+    }
     int64_t count = std::min(want, m_length - m_cursor);
     if (count <= 0)
         return 0;
@@ -38,11 +44,13 @@ int64_t PlayPosition::at(double now) {
         return 0;
     if (m_paused)
         return m_reported;
+    // What is heard: the stamped block started playing its first frame
+    // the latency after it was handed over.
     double elapsed = std::max(0.0, now - m_stampTime);
-    double moved = std::floor(elapsed * m_rate);
+    double moved = std::floor(elapsed * m_rate) - static_cast<double>(m_latency);
     int64_t position = m_limit;
     if (moved < static_cast<double>(m_limit - m_stampFrame))
-        position = m_stampFrame + static_cast<int64_t>(moved);
+        position = std::max<int64_t>(m_stampFrame + static_cast<int64_t>(moved), 0);
     position = std::min(position, m_length);
     m_reported = std::max(m_reported, position);
     return m_reported;
@@ -59,19 +67,24 @@ void PlayPosition::resume(double now) {
     if (!m_paused)
         return;
     m_paused = false;
-    m_stampFrame = m_reported;
+    m_stampFrame = m_reported + m_latency;
     m_stampTime = now;
     m_limit = m_followsClock ? m_length : std::max(m_cursor, m_reported);
+    // The clock goes on from where the music stood.
+    m_anchorFrame = m_reported;
+    m_anchorTime = now;
 }
 
 void PlayPosition::seek(int64_t frame, double now) {
     frame = std::clamp<int64_t>(frame, 0, m_length);
-    m_cursor = frame;
-    m_stampFrame = frame;
-    m_stampTime = now;
+    m_anchorFrame = frame;
+    m_anchorTime = now;
     m_reported = frame;
-    // Following a device, the position waits for the device to take the
-    // block that starts there.
+    // Following a device, the next block starts where the music will be
+    // when it is heard, and the position waits for the device to take it.
+    m_cursor = std::min(frame + m_latency, m_length);
+    m_stampFrame = m_cursor;
+    m_stampTime = now;
     m_limit = m_followsClock ? m_length : frame;
 }
 

@@ -11,7 +11,14 @@
 // - Following a device: each callback calls take(), which hands out the next
 //   block and stamps the time. Between callbacks the position moves on with
 //   elapsed time from the stamp, but never past the end of what has been
-//   handed to the device.
+//   handed to the device. The music keeps to the clock: a block is due to
+//   start at the frame the clock has reached since start (or the last seek
+//   or resume), plus the device's latency, since what is handed over now is
+//   heard that much later. When a block comes more than a block late (the
+//   process stood still, the machine was busy), it starts where the music
+//   should be by then: the listener hears a gap and the music goes on in
+//   time. A block late by less than that is not corrected, so a device whose
+//   callbacks jitter never has samples skipped or repeated.
 // - Following the clock (no device could be opened): the position is the
 //   time since start() (or since the last seek or resume) times the rate.
 // Either way the position never decreases between seeks, stops at the end
@@ -23,8 +30,10 @@ namespace Audio {
 
 class PlayPosition {
 public:
-    // `rate` in frames per second; `length` in frames.
-    PlayPosition(int rate, int64_t length, bool followsClock);
+    // `rate` in frames per second; `length` in frames; `latency` in frames:
+    // how long after a block is handed over its first frame is heard
+    // (following a device only).
+    PlayPosition(int rate, int64_t length, bool followsClock, int64_t latency = 0);
 
     // Playback begins at frame 0 at time `now`.
     void start(double now);
@@ -54,6 +63,10 @@ public:
     // clock, once the position has reached the end).
     bool handedOut(double now);
 
+    // Frames left out so far to keep to the clock after late blocks.
+    int64_t skipped() const { return m_skipped; }
+    int64_t latency() const { return m_latency; }
+
     int rate() const { return m_rate; }
     int64_t length() const { return m_length; }
     bool followsClock() const { return m_followsClock; }
@@ -69,6 +82,10 @@ private:
     double m_stampTime = 0.0;
     int64_t m_limit = 0;       // the position does not move past this
     int64_t m_reported = 0;    // highest position returned since the last seek
+    int64_t m_latency = 0;     // frames between handing over and hearing
+    int64_t m_anchorFrame = 0; // the clock's frame at m_anchorTime
+    double m_anchorTime = 0.0;
+    int64_t m_skipped = 0;
 };
 
 } // namespace Audio

@@ -1,6 +1,9 @@
 #include "audio/system.h"
 
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +64,29 @@ const DecodedAudio& Sound::waitDecoded() const {
 
 // ---------------------------------------------------------------- Channel
 
+namespace {
+
+// Frames a device block holds. Twice SDL's usual 1024: a busy machine gets
+// 46 ms to hand over the next block instead of 23, and the latency this adds
+// is made up for (PlayPosition).
+const Uint16 kDeviceBlock = 2048;
+// Device blocks between handing a block over and hearing its first frame.
+const int64_t kLatencyBlocks = 1;
+
+// The output thread asks for real-time scheduling where the system grants it
+// to this user (a real-time limit, as the audio group often has), so that a
+// busy machine does not starve it; SDL itself raises its nice level where it
+// may. Anything refused is left as it is, without a word.
+void raiseThreadPriority() {
+    rlimit limit;
+    if (getrlimit(RLIMIT_RTPRIO, &limit) != 0 || limit.rlim_cur < 1) return;
+    sched_param param{};
+    param.sched_priority = std::min<int>(int(limit.rlim_cur), sched_get_priority_min(SCHED_FIFO) + 4);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
+} // namespace
+
 Channel::~Channel() { closeDevice(); }
 
 bool Channel::start(const Sound& sound, bool paused, bool device, std::string& problem) {
@@ -74,26 +100,26 @@ bool Channel::start(const Sound& sound, bool paused, bool device, std::string& p
     m_stopped = false;
     m_requested = 0;
 
-    auto begin = [&](bool followsClock) {
+    auto begin = [&](bool followsClock, int64_t latency) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_position = std::make_unique<PlayPosition>(audio.sampleRate, audio.frames(), followsClock);
+        m_position = std::make_unique<PlayPosition>(audio.sampleRate, audio.frames(), followsClock,
+                                                    latency);
         m_position->start(now());
         if (paused)
             m_position->pause(now());
     };
 
     if (!device) {
-        begin(true);
+        begin(true, 0);
         return true;
     }
 
-    begin(false);
     SDL_AudioSpec want;
     SDL_zero(want);
     want.freq = audio.sampleRate;
     want.format = AUDIO_F32SYS;
     want.channels = static_cast<Uint8>(audio.channels);
-    want.samples = 1024;
+    want.samples = kDeviceBlock;
     want.callback = &Channel::callback;
     want.userdata = this;
     SDL_AudioSpec have;
@@ -102,16 +128,24 @@ bool Channel::start(const Sound& sound, bool paused, bool device, std::string& p
     SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (id == 0) {
         problem = SDL_GetError();
-        begin(true);
+        begin(true, 0);
         return false;
     }
     m_device = id;
+    // The device starts paused, so no callback runs before the position is
+    // there. What is handed over is heard about one device block later.
+    begin(false, static_cast<int64_t>(have.samples) * kLatencyBlocks);
     SDL_PauseAudioDevice(id, 0);
     return true;
 }
 
 void Channel::callback(void* self, unsigned char* stream, int len) {
     Channel* channel = static_cast<Channel*>(self);
+    static thread_local bool raised = false;
+    if (!raised) {
+        raised = true;
+        raiseThreadPriority();
+    }
     // m_audio and m_stream change only while no device is open.
     const DecodedAudio& audio = *channel->m_audio;
     const int64_t frameBytes = static_cast<int64_t>(sizeof(float)) * audio.channels;
@@ -209,6 +243,13 @@ bool Channel::followsClock() const {
         return m_device == 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_position->followsClock();
+}
+
+int64_t Channel::latencyFrames() const {
+    if (!m_position)
+        return 0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_position->latency();
 }
 
 bool Channel::getSpectrum(float* out, int count, int channelOffset, Window window) {
