@@ -350,28 +350,34 @@ TEST(AudioPosition, FollowingADeviceInterpolatesWithinWhatWasHandedOver) {
 
 // Late blocks are caught up: the music keeps to the clock however late the
 // device is, never goes back and is never ahead of the clock; blocks on time
-// go on without a sample skipped; the device's latency is made up for.
+// or a little late (jitter) go on without a sample skipped; the device's
+// latency is made up for.
 TEST(AudioPosition, AfterALateBlockTheMusicGoesOnWhereTheClockIs) {
     const int64_t latency = 50; // frames at 1000 a second
     Audio::PlayPosition p(1000, 100000, false, latency);
     p.start(0.0);
     int64_t from = -1, heard = 0;
     // Blocks of 100 frames, on time: the first starts a latency in, so that
-    // it is heard when the clock is there; then none is skipped.
-    for (int k = 0; k < 5; ++k) {
+    // it is heard when the clock is there; they set the reference.
+    for (int k = 0; k < Audio::PlayPosition::kLeadBlocks; ++k) {
         const double t = k * 0.1;
         ASSERT_EQ(p.take(100, t, &from), 100);
         EXPECT_EQ(from, latency + 100 * k);
         EXPECT_EQ(p.at(t), 100 * k); // heard now: the clock's frame
     }
+    // A block 5 ms late is jitter: nothing is skipped. One 35 ms late, less
+    // than a block, starts where the music should be.
+    ASSERT_EQ(p.take(100, 0.805, &from), 100);
+    EXPECT_EQ(from, 850);
     EXPECT_EQ(p.skipped(), 0);
+    ASSERT_EQ(p.take(100, 0.935, &from), 100);
+    EXPECT_EQ(from, 935 + latency);
+    EXPECT_EQ(p.skipped(), 35);
 
-    // The process stood still for 150 ms; the next block starts where the
-    // music must be when it is heard.
-    ASSERT_EQ(p.take(100, 0.65, &from), 100);
-    EXPECT_EQ(from, 650 + latency);
-    EXPECT_EQ(p.skipped(), 650 + latency - 550);
-    for (double t = 0.65; t < 0.695; t += 0.01) {
+    // The process stood still for 150 ms.
+    ASSERT_EQ(p.take(100, 1.185, &from), 100);
+    EXPECT_EQ(from, 1185 + latency);
+    for (double t = 1.185; t < 1.225; t += 0.01) {
         const int64_t now = p.at(t);
         EXPECT_GE(now, heard);
         EXPECT_LE(now, int64_t(t * 1000 + 1e-9)); // never ahead of the clock
@@ -379,13 +385,13 @@ TEST(AudioPosition, AfterALateBlockTheMusicGoesOnWhereTheClockIs) {
     }
 
     // Pause, then resume later: the clock goes on from the paused point.
-    p.pause(0.7);
-    const int64_t paused = p.at(0.7);
-    EXPECT_NEAR(double(paused), 700.0, 1.0);
-    EXPECT_EQ(p.take(100, 0.8, &from), 0);
+    p.pause(1.23);
+    const int64_t paused = p.at(1.23);
+    EXPECT_NEAR(double(paused), 1230.0, 1.0);
+    EXPECT_EQ(p.take(100, 1.3, &from), 0);
     p.resume(5.0);
     ASSERT_EQ(p.take(100, 5.0, &from), 100);
-    EXPECT_EQ(from, 750 + latency); // what was handed before the pause goes on
+    EXPECT_EQ(from, 1335); // what was handed before the pause goes on
     ASSERT_EQ(p.take(100, 5.9, &from), 100); // late by most of a second
     EXPECT_EQ(from, paused + 900 + latency);
 

@@ -12,6 +12,7 @@ PlayPosition::PlayPosition(int rate, int64_t length, bool followsClock, int64_t 
 void PlayPosition::start(double now) {
     m_started = true;
     m_skipped = 0;
+    m_leadCount = 0;
     seek(0, now);
 }
 
@@ -19,11 +20,28 @@ int64_t PlayPosition::take(int64_t want, double now, int64_t* from) {
     *from = m_cursor;
     if (!m_started || m_paused || want <= 0)
         return 0;
-    // The frame due now, heard after the device's latency.
-    const int64_t due = m_anchorFrame + static_cast<int64_t>(std::floor((now - m_anchorTime) * m_rate)) +
-                        m_latency;
-    if (due - m_cursor > want) {
-        const int64_t to = std::min(due, m_length);
+    // How far ahead of the clock this block comes. The first blocks set the
+    // reference; a block that comes much later than that starts where the
+    // music should be by now. Until the reference is known, only a block
+    // late by more than a whole block is moved on.
+    const int64_t clock = m_anchorFrame + static_cast<int64_t>(std::floor((now - m_anchorTime) * m_rate));
+    const int64_t lead = m_cursor - clock;
+    int64_t behind = 0;
+    if (m_leadCount < kLeadBlocks) {
+        if (m_latency - lead > want)
+            behind = m_latency - lead;
+        m_leads[m_leadCount++] = lead + behind;
+        if (m_leadCount == kLeadBlocks) {
+            int64_t sorted[kLeadBlocks];
+            std::copy(m_leads, m_leads + kLeadBlocks, sorted);
+            std::nth_element(sorted, sorted + kLeadBlocks / 2, sorted + kLeadBlocks);
+            m_leadRef = sorted[kLeadBlocks / 2];
+        }
+    } else if (m_leadRef - lead > static_cast<int64_t>(kLateTolerance * m_rate)) {
+        behind = m_leadRef - lead;
+    }
+    if (behind > 0) {
+        const int64_t to = std::min(m_cursor + behind, m_length);
         m_skipped += to - m_cursor;
         m_cursor = to;
         *from = m_cursor;

@@ -11,14 +11,16 @@
 // - Following a device: each callback calls take(), which hands out the next
 //   block and stamps the time. Between callbacks the position moves on with
 //   elapsed time from the stamp, but never past the end of what has been
-//   handed to the device. The music keeps to the clock: a block is due to
-//   start at the frame the clock has reached since start (or the last seek
-//   or resume), plus the device's latency, since what is handed over now is
-//   heard that much later. When a block comes more than a block late (the
+//   handed to the device. The music keeps to the clock. The clock's frame
+//   runs from start (or the last seek or resume); the first block starts the
+//   device's latency ahead of it, since what is handed over now is heard that
+//   much later. How far ahead of the clock the device asks for blocks is
+//   learnt from its first blocks (the median of kLeadBlocks of them). When a
+//   later block comes more than kLateTolerance seconds later than that (the
 //   process stood still, the machine was busy), it starts where the music
 //   should be by then: the listener hears a gap and the music goes on in
-//   time. A block late by less than that is not corrected, so a device whose
-//   callbacks jitter never has samples skipped or repeated.
+//   time. Blocks that come within the tolerance, as a device's callbacks
+//   jitter, go on without a sample skipped or repeated.
 // - Following the clock (no device could be opened): the position is the
 //   time since start() (or since the last seek or resume) times the rate.
 // Either way the position never decreases between seeks, stops at the end
@@ -30,6 +32,12 @@ namespace Audio {
 
 class PlayPosition {
 public:
+    // Blocks whose lead over the clock sets the reference.
+    static constexpr int kLeadBlocks = 8;
+    // Seconds a block may come later than the reference before the music
+    // is moved on.
+    static constexpr double kLateTolerance = 0.008;
+
     // `rate` in frames per second; `length` in frames; `latency` in frames:
     // how long after a block is handed over its first frame is heard
     // (following a device only).
@@ -86,6 +94,9 @@ private:
     int64_t m_anchorFrame = 0; // the clock's frame at m_anchorTime
     double m_anchorTime = 0.0;
     int64_t m_skipped = 0;
+    int64_t m_leads[kLeadBlocks] = {};
+    int m_leadCount = 0;      // blocks measured so far, up to kLeadBlocks
+    int64_t m_leadRef = 0;    // frames the device asks ahead of the clock
 };
 
 } // namespace Audio
