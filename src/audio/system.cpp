@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace Audio {
 
@@ -71,7 +72,16 @@ namespace {
 // is made up for (PlayPosition).
 const Uint16 kDeviceBlock = 2048;
 // Device blocks between handing a block over and hearing its first frame.
-const int64_t kLatencyBlocks = 1;
+// SDL asks PulseAudio (and PipeWire through it) for a target latency of one
+// block and fills the next block only when the server has room for a whole
+// one, so a block handed over is heard at once (measured with scripts/avsync:
+// a few milliseconds). Drivers that write into the sound card's own ring of
+// periods play one period before the block handed over.
+int64_t latencyBlocks(const char* driver) {
+    const std::string name = driver ? driver : "";
+    if (name == "pulseaudio" || name == "pipewire" || name == "disk" || name == "dummy") return 0;
+    return 1;
+}
 
 // The output thread asks for real-time scheduling where the system grants it
 // to this user (a real-time limit, as the audio group often has), so that a
@@ -133,8 +143,8 @@ bool Channel::start(const Sound& sound, bool paused, bool device, std::string& p
     }
     m_device = id;
     // The device starts paused, so no callback runs before the position is
-    // there. What is handed over is heard about one device block later.
-    begin(false, static_cast<int64_t>(have.samples) * kLatencyBlocks);
+    // there.
+    begin(false, static_cast<int64_t>(have.samples) * latencyBlocks(SDL_GetCurrentAudioDriver()));
     SDL_PauseAudioDevice(id, 0);
     return true;
 }

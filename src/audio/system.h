@@ -130,8 +130,9 @@ public:
 
     // True when this channel has no output device and follows the clock.
     bool followsClock() const;
-    // Frames between handing a block to the device and hearing it; the
-    // music starts that far in, so that what is heard keeps to the clock.
+    // Frames between handing a block to the device and hearing it, as far as
+    // the output driver tells; the music starts that far in, so that what is
+    // heard keeps to the clock.
     int64_t latencyFrames() const;
 
     // Stops playback; the channel becomes free.
