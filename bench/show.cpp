@@ -145,11 +145,8 @@ int main(int argc, char** argv) {
 
         // The second batch's images one by one on this thread alone: what
         // decoding, compressing and uploading each cost in all.
-        std::vector<std::string> names;
-        for (int i = 0; i < 18; ++i) names.push_back("lyrics/" + std::string(i < 10 ? "0" : "") +
-                                                     std::to_string(i) + ".png");
-        names.push_back("credit.png");
-        names.push_back("blue.png");
+        std::vector<std::string> names = timelineImageNames();
+        names.push_back(kBlueImage);
         const UploadCaps caps = queryUploadCaps();
         double decodeSeconds = 0, compressSeconds = 0, uploadSeconds = 0;
         for (const std::string& name : names) {

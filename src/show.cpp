@@ -67,6 +67,23 @@ void drawPicture(Texture& texture) {
 
 } // namespace
 
+const char* const kBlueImage = "blue.png";
+
+std::vector<std::string> introImageNames() {
+    std::vector<std::string> names;
+    addNumbered(names, "queltwalk/", 1, 8);
+    addNumbered(names, "us/", 1, 7);
+    addNumbered(names, "logo/", 1, 7);
+    return names;
+}
+
+std::vector<std::string> timelineImageNames() {
+    std::vector<std::string> names;
+    addNumbered(names, "lyrics/", 0, 18);
+    names.push_back("credit.png");
+    return names;
+}
+
 std::unique_ptr<Texture> loadImage(Bx::Archive& archive, const std::string& name) {
     Bx::ArchiveFile* file = archive.getFile(name.c_str());
     return std::unique_ptr<Texture>(new Texture(file->data, int(file->size)));
@@ -88,11 +105,7 @@ std::unique_ptr<Texture> drawPreload(Bx::Archive& archive) {
 }
 
 void loadIntroImages(Bx::Archive& archive, IntroImages& images) {
-    std::vector<std::string> names;
-    addNumbered(names, "queltwalk/", 1, 8);
-    addNumbered(names, "us/", 1, 7);
-    addNumbered(names, "logo/", 1, 7);
-    TextureList loaded = loadImages(archive, names);
+    TextureList loaded = loadImages(archive, introImageNames());
     size_t at = 0;
     take(loaded, at, 8, images.walk);
     take(loaded, at, 7, images.us);
@@ -139,10 +152,7 @@ TimelineImages::TimelineImages() = default;
 TimelineImages::~TimelineImages() = default;
 
 void loadTimelineImages(Bx::Archive& archive, TimelineImages& images) {
-    std::vector<std::string> names;
-    addNumbered(names, "lyrics/", 0, 18);
-    names.push_back("credit.png");
-    TextureList loaded = loadImages(archive, names);
+    TextureList loaded = loadImages(archive, timelineImageNames());
     size_t at = 0;
     take(loaded, at, 18, images.lyrics);
     images.credit = std::move(loaded[at]);
@@ -245,7 +255,7 @@ void Production::loadTimeline(int width, int height) {
     setTimelineState();
     m_frameBuffer.reset(new FrameBuffer(width, height));
     m_frameBuffer->addRenderTarget(GL_RGBA8);
-    m_images.blue = loadImage(*m_archive, "blue.png");
+    m_images.blue = loadImage(*m_archive, kBlueImage);
 }
 
 const float* MusicSpectrum::update() {

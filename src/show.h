@@ -22,6 +22,13 @@ class Texture;
 
 using TextureList = std::vector<std::unique_ptr<Texture>>;
 
+// The archive names of the images, in load order: the intro's 22 (walk, us,
+// logo), then the second batch's lyrics and credit, then "blue.png", which
+// loads on its own after the frame buffer exists.
+std::vector<std::string> introImageNames();
+std::vector<std::string> timelineImageNames();
+extern const char* const kBlueImage;
+
 // One image of the archive as a texture.
 std::unique_ptr<Texture> loadImage(Bx::Archive& archive, const std::string& name);
 

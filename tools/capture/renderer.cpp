@@ -29,22 +29,9 @@ bool looseFileExists(const std::string& name) {
 
 std::vector<std::string> showAssetNames() {
     std::vector<std::string> names = {kMusic, "preload.png"};
-    char name[32];
-    for (int i = 1; i <= 8; ++i) {
-        std::snprintf(name, sizeof name, "queltwalk/%02d.png", i);
-        names.push_back(name);
-    }
-    for (const char* prefix : {"us/", "logo/"})
-        for (int i = 1; i <= 7; ++i) {
-            std::snprintf(name, sizeof name, "%s%02d.png", prefix, i);
-            names.push_back(name);
-        }
-    for (int i = 0; i <= 17; ++i) {
-        std::snprintf(name, sizeof name, "lyrics/%02d.png", i);
-        names.push_back(name);
-    }
-    names.push_back("credit.png");
-    names.push_back("blue.png");
+    for (const std::vector<std::string>& batch : {introImageNames(), timelineImageNames()})
+        names.insert(names.end(), batch.begin(), batch.end());
+    names.push_back(kBlueImage);
     return names;
 }
 
