@@ -85,6 +85,6 @@ std::string commandLineUsage() {
            "folder, else from beside the program, else from the installed data folder.\n";
 }
 
-std::string versionText() {
-    return std::string("tidewane ") + TIDEWANE_VERSION;
+std::string versionText(const char* program) {
+    return std::string(program) + " " + TIDEWANE_VERSION + "\n" + kLicenceLine;
 }

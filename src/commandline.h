@@ -29,5 +29,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args);
 // The usage text, ending with a newline.
 std::string commandLineUsage();
 
-// "tidewane VERSION".
-std::string versionText();
+// The second line of every program's --version answer.
+inline constexpr char kLicenceLine[] = "Copyright 2026 Velk. Released under the MIT licence.";
+
+// The answer to --version of the production's programs, without a final
+// newline: "PROGRAM VERSION" (the show's reads "tidewane 1.0.0"), then
+// kLicenceLine.
+std::string versionText(const char* program = "tidewane");

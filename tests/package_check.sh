@@ -3,7 +3,8 @@
 # folder $1, unpacks it into a private root (nothing is installed on this
 # machine) and, from a folder that has nothing of the show's, runs the
 # unpacked programs, so that the relocated data folder is what they find.
-# Then lintian, desktop-file-validate, appstreamcli and man check the files.
+# Then lintian, desktop-file-validate, appstreamcli and man check the files,
+# and the copyright file must name the licence.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
@@ -27,7 +28,14 @@ cd "$work/elsewhere"
 
 check "the package's dependencies are computed from the programs" \
     bash -c "dpkg-deb --field '$deb' Depends | grep -q 'libsoil1' && dpkg-deb --field '$deb' Depends | grep -q 'libegl1'"
-check "the unpacked tidewane --version" bash -c "'$bin/tidewane' --version | grep -qx 'tidewane [0-9.]*'"
+version=$(dpkg-deb --field "$deb" Version)
+for program in tidewane velkpack; do
+    check "the unpacked $program --version names $version, then the MIT licence" bash -c \
+        "'$bin/$program' --version > '$work/version' && [ \"\$(sed -n 1p '$work/version')\" = '$program $version' ] &&
+         sed -n 2p '$work/version' | grep -q 'MIT licence'"
+done
+check "the installed copyright file names MIT" \
+    grep -qx 'License: MIT' "$work/root/usr/share/doc/tidewane/copyright"
 check "the unpacked tidewane-capture renders a frame from its own data folder" \
     bash -c "DISPLAY= '$bin/tidewane-capture' --size 16x10 --fps 4 --from 66 --to 66.25 --out frames/ &&
              test -s frames/frame-000264.png"

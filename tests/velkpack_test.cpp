@@ -1,4 +1,5 @@
 #include "bx/archive.h"
+#include "commandline.h"
 #include "support/death.h"
 #include "support/files.h"
 
@@ -208,10 +209,14 @@ TEST(Extractor, MalformedArchiveIsReportedNotCrashedOn) {
     }
 }
 
-TEST(Velkpack, HelpAndUsage) {
+TEST(Velkpack, HelpVersionAndUsage) {
     CommandResult r = runCommand(velkpack("--help"));
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_NE(r.out.find("velkpack pack LIST ARCHIVE"), std::string::npos);
+    // The same two lines as the show's, with the build's version.
+    r = runCommand(velkpack("--version"));
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, versionText("velkpack") + "\n");
     r = runCommand(velkpack("frobnicate"));
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_NE(r.err.find("usage:"), std::string::npos);

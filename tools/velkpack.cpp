@@ -1,6 +1,7 @@
 // velkpack: writes, lists and unpacks Tidewane data archives.
 
 #include "bx/archive.h"
+#include "commandline.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// The build names the version; velkpack does not link the show's code, so it
+// writes the two lines of versionText() itself from the shared licence line.
+#ifndef TIDEWANE_VERSION
+#define TIDEWANE_VERSION "unknown"
+#endif
+
 namespace {
 
 const char* kUsage =
@@ -17,6 +24,7 @@ const char* kUsage =
     "       velkpack list ARCHIVE          print each entry's name and size\n"
     "       velkpack extract ARCHIVE DIR   write every entry under DIR\n"
     "       velkpack --help                show this text\n"
+    "       velkpack --version             show the version and the licence\n"
     "\n"
     "A packing list is a text file: the number of files on its first line, then\n"
     "one path a line. Each path is stored as the entry's name.\n";
@@ -131,6 +139,10 @@ int commandExtract(const char* archivePath, const char* dir) {
 int main(int argc, char** argv) {
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "velkpack " << TIDEWANE_VERSION << '\n' << kLicenceLine << '\n';
         return 0;
     }
     if (argc == 4 && std::strcmp(argv[1], "pack") == 0) return commandPack(argv[2], argv[3]);
