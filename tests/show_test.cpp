@@ -303,3 +303,22 @@ TEST_F(Show, LoosePreloadPictureIsTheOneShown) {
     EXPECT_TRUE(seen) << "the loose preload.png was not shown";
     m_process->kill();
 }
+
+TEST_F(Show, DamagedLoosePicturesAreNamedAndTheShowGoesOn) {
+    useBuiltArchive();
+    std::string png = encodePng(Image(16, 9, Rgba{255, 0, 255, 255}), PngKind::Rgb);
+    writeFile(m_folder / "preload.png", png.substr(0, png.size() / 2));
+    writeFile(m_folder / "us/03.png", png.substr(0, png.size() - 1));
+    start({builtProgram("tidewane"), "--windowed", "--size",
+           std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight)});
+    unsigned long window = waitForShowWindow();
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(waitForIntro(30)) << "the intro did not come";
+    ASSERT_TRUE(requestClose(window));
+    ASSERT_TRUE(m_process->waitFor(20));
+    EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
+    // One line for each, naming it, and nothing else.
+    EXPECT_EQ(m_process->err(),
+              "image: preload.png: damaged PNG: file ends early; shown without it\n"
+              "image: us/03.png: damaged PNG: file ends early; shown without it\n");
+}

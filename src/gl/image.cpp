@@ -10,6 +10,8 @@ extern "C" {
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -23,7 +25,9 @@ struct PngInput {
     size_t size;
     size_t position;
     bool warned;
-    png_bytep row;
+    bool tooLarge; // a side is larger than kMaxImageSide
+    png_bytep indices; // palette indices, freed by readPng
+    std::string problem; // the first error or warning, for the message
 };
 
 void readInputBytes(png_structp png, png_bytep out, png_size_t count) {
@@ -33,43 +37,66 @@ void readInputBytes(png_structp png, png_bytep out, png_size_t count) {
     input->position += count;
 }
 
-void onPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-
-void onPngWarning(png_structp png, png_const_charp) {
-    static_cast<PngInput*>(png_get_error_ptr(png))->warned = true;
+void onPngError(png_structp png, png_const_charp message) {
+    PngInput* input = static_cast<PngInput*>(png_get_error_ptr(png));
+    if (input->problem.empty()) input->problem = std::string("damaged PNG: ") + message;
+    png_longjmp(png, 1);
 }
 
-// Reads every row of every pass and up to IEND. With `image` set, only the
-// layouts the texture library takes are read, and their pixels are kept (8-bit
-// palette indices expanded through the palette); without it any layout is
-// read and the rows are dropped. Kept apart from readPng so that no object
-// with a destructor lives in the function that calls setjmp.
+void onPngWarning(png_structp png, png_const_charp message) {
+    PngInput* input = static_cast<PngInput*>(png_get_error_ptr(png));
+    if (!input->warned) input->problem = std::string("damaged PNG: ") + message;
+    input->warned = true;
+}
+
+// Sets the problem and gives false; for readAllRows, where nothing with a
+// destructor may be built.
+bool refuse(PngInput* input, const char* problem) {
+    input->problem = problem;
+    return false;
+}
+
+// Reads every row of every pass and up to IEND. Any layout is read: samples
+// below 8 bits are expanded to a byte each (grey scaled to 0-255, palette
+// indices kept), 16-bit samples keep their high byte and interlaced images
+// are put together from their passes. With `image` set the pixels are kept,
+// palette indices looked up in the palette; without it the rows are dropped.
+// Kept apart from readPng so that no object with a destructor lives in the
+// function that calls setjmp.
 bool readAllRows(png_structp png, png_infop info, PngInput* input, PreparedImage* image) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_info(png, info);
     const int colorType = png_get_color_type(png, info);
     const int bitDepth = png_get_bit_depth(png, info);
-    if (image && (bitDepth != 8 || png_get_interlace_type(png, info) != PNG_INTERLACE_NONE))
-        return false;
-    const int passes = png_set_interlace_handling(png);
-    png_read_update_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
+    if (width > kMaxImageSide || height > kMaxImageSide) return input->tooLarge = true, false;
+    const bool palette = colorType == PNG_COLOR_TYPE_PALETTE;
+    if (bitDepth == 16) png_set_strip_16(png);
+    // Neither transform turns a transparency chunk on grey into alpha (only
+    // png_set_tRNS_to_alpha would): it stays ignored, as on 8-bit files.
+    if (bitDepth < 8) {
+        if (palette) png_set_packing(png);
+        else png_set_expand_gray_1_2_4_to_8(png);
+    }
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);
 
-    // The decoder behind the textures looks 8-bit palette indices up in a
+    // The decoder behind the textures looks palette indices up in a
     // 256-entry table of which only the PLTE entries are filled: an index
     // past them is refused rather than shown as whatever was in memory.
-    const bool palette = colorType == PNG_COLOR_TYPE_PALETTE && bitDepth == 8;
     png_colorp paletteColours = nullptr;
     int paletteSize = 256;
     png_bytep alphas = nullptr;
     int alphaCount = 0;
     if (palette) {
-        if (!png_get_PLTE(png, info, &paletteColours, &paletteSize)) return false;
+        if (!png_get_PLTE(png, info, &paletteColours, &paletteSize))
+            return refuse(input, "damaged PNG: no palette");
         png_get_tRNS(png, info, &alphas, &alphaCount, nullptr);
     }
-    // Rows that are kept as they come are read straight into the image.
+    // Rows that are kept as they come are read straight into the image; the
+    // passes of an interlaced one fill them in place.
     const bool direct = image && !palette;
     if (image) {
         image->width = int(width);
@@ -77,51 +104,73 @@ bool readAllRows(png_structp png, png_infop info, PngInput* input, PreparedImage
         image->channels = palette ? (alphas ? 4 : 3) : int(png_get_channels(png, info));
         image->pixels.resize(size_t(width) * height * size_t(image->channels));
     }
+    // Palette indices: one row, or the whole image while the passes of an
+    // interlaced one come in.
+    const size_t indexRows = image && passes > 1 ? height : 1;
     if (!direct) {
-        input->row = static_cast<png_bytep>(png_malloc(png, rowBytes));
-        std::memset(input->row, 0, rowBytes);
+        input->indices = static_cast<png_bytep>(png_malloc(png, rowBytes * indexRows));
+        std::memset(input->indices, 0, rowBytes * indexRows);
     }
+    auto indexRow = [&](png_uint_32 y) { return input->indices + (indexRows > 1 ? y : 0) * rowBytes; };
+    auto expandRow = [&](png_uint_32 y) {
+        const png_bytep row = indexRow(y);
+        unsigned char* out = image->pixels.data() + size_t(y) * width * size_t(image->channels);
+        for (png_uint_32 x = 0; x < width; ++x) {
+            const png_color& c = paletteColours[row[x]];
+            *out++ = c.red;
+            *out++ = c.green;
+            *out++ = c.blue;
+            if (alphas) *out++ = row[x] < alphaCount ? alphas[row[x]] : 255;
+        }
+    };
     for (int pass = 0; pass < passes; ++pass)
         for (png_uint_32 y = 0; y < height; ++y) {
-            png_bytep row =
-                direct ? image->pixels.data() + size_t(y) * rowBytes : input->row;
+            png_bytep row = direct ? image->pixels.data() + size_t(y) * rowBytes : indexRow(y);
             png_read_row(png, row, nullptr);
             if (!palette) continue;
             for (size_t i = 0; i < rowBytes; ++i)
-                if (row[i] >= paletteSize) return false;
-            if (!image) continue;
-            unsigned char* out = image->pixels.data() + size_t(y) * width * size_t(image->channels);
-            for (png_uint_32 x = 0; x < width; ++x) {
-                const png_color& c = paletteColours[row[x]];
-                *out++ = c.red;
-                *out++ = c.green;
-                *out++ = c.blue;
-                if (alphas) *out++ = row[x] < alphaCount ? alphas[row[x]] : 255;
-            }
+                if (row[i] >= paletteSize)
+                    return refuse(input, "damaged PNG: a palette index past the palette");
+            if (image && passes == 1) expandRow(y);
         }
+    if (image && palette && passes > 1)
+        for (png_uint_32 y = 0; y < height; ++y) expandRow(y);
     png_read_end(png, info);
     return !input->warned;
 }
 
-bool readPng(const unsigned char* data, size_t size, PreparedImage* image) {
-    if (data == nullptr || size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
-    PngInput input = {data, size, 0, false, nullptr};
+bool readPng(const unsigned char* data, size_t size, PreparedImage* image, std::string& problem) {
+    if (data == nullptr || size == 0) return problem = "empty file", false;
+    if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return problem = "not a PNG file", false;
+    PngInput input = {data, size, 0, false, false, nullptr, std::string()};
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &input, onPngError, onPngWarning);
-    if (!png) return false;
+    if (!png) return problem = "out of memory", false;
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
-        return false;
+        return problem = "out of memory", false;
     }
     png_set_read_fn(png, &input, readInputBytes);
-    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    // Sides are checked against kMaxImageSide once the header is read, so
+    // that a file that is too large is told apart from a damaged one.
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     // Data after the image, a damaged ancillary chunk and the like are
     // refused, not passed over.
     png_set_benign_errors(png, 0);
-    const bool complete = readAllRows(png, info, &input, image);
-    if (input.row) png_free(png, input.row);
+    bool complete = false;
+    try {
+        complete = readAllRows(png, info, &input, image);
+    } catch (const std::bad_alloc&) {
+        input.problem = "too large to hold in memory";
+    }
+    if (input.tooLarge)
+        input.problem = "too large: " + std::to_string(png_get_image_width(png, info)) + "x" +
+                        std::to_string(png_get_image_height(png, info)) + " pixels, more than " +
+                        std::to_string(kMaxImageSide) + " on a side";
+    if (input.indices) png_free(png, input.indices);
     png_destroy_read_struct(&png, &info, nullptr);
+    if (!complete) problem = input.problem.empty() ? "damaged PNG" : input.problem;
     return complete;
 }
 
@@ -214,13 +263,20 @@ unsigned char* compressDxt(const unsigned char* pixels, int width, int height, i
 
 } // namespace
 
-bool isCompletePng(const unsigned char* data, size_t size) {
-    return readPng(data, size, nullptr);
+bool isCompletePng(const unsigned char* data, size_t size, std::string* problem) {
+    std::string why;
+    const bool complete = readPng(data, size, nullptr, why);
+    if (problem) *problem = why;
+    return complete;
 }
 
 bool decodePng(const unsigned char* data, size_t size, PreparedImage& image) {
-    image.decoded = readPng(data, size, &image);
-    if (!image.decoded) image = PreparedImage();
+    std::string problem;
+    image.decoded = readPng(data, size, &image, problem);
+    if (!image.decoded) {
+        image = PreparedImage();
+        image.problem = problem;
+    }
     return image.decoded;
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Largest width or height of an image that is decoded.
@@ -16,8 +17,10 @@ const unsigned int kMaxImageSide = 16384;
 // too long) and the closing IEND chunk, with no error or warning from libpng,
 // palette indices inside the palette, and neither side larger than
 // kMaxImageSide. Reads nothing outside the bytes given. Anything else,
-// including other image formats, is refused.
-bool isCompletePng(const unsigned char* data, size_t size);
+// including other image formats, is refused, with what is wrong with it in
+// `problem` when that is given (for example "not a PNG file" or
+// "damaged PNG: IDAT: CRC error").
+bool isCompletePng(const unsigned char* data, size_t size, std::string* problem = nullptr);
 
 // What the GL thread can take, asked of the driver before a batch is
 // prepared (see queryUploadCaps in texture.h).
@@ -34,6 +37,7 @@ struct FreeDeleter {
 // One image ready for the GL thread.
 struct PreparedImage {
     bool decoded = false; // false: refused, the texture gets name 0
+    std::string problem;  // when refused, what is wrong with the file
     int width = 0;
     int height = 0;
     int channels = 0; // 1 grey, 2 grey+alpha, 3 RGB, 4 RGBA
@@ -46,11 +50,14 @@ struct PreparedImage {
     std::vector<unsigned char> pixels;
 };
 
-// Decodes a PNG into the channel layout the texture library gives it: 8-bit
-// grey, grey+alpha, RGB and RGBA as stored, palette images as RGB, or as RGBA
-// when they have a transparency chunk (a transparency chunk on grey or RGB is
-// ignored). Files that are not complete (isCompletePng), interlaced files and
-// bit depths other than 8 are refused, as the texture library refuses them.
+// Decodes a PNG of any layout into the channel layout the texture library
+// gives an 8-bit one: grey, grey+alpha, RGB and RGBA as stored, palette
+// images as RGB, or as RGBA when they have a transparency chunk (a
+// transparency chunk on grey or RGB is ignored). Samples below 8 bits are
+// expanded (grey scaled to 0-255), 16-bit samples keep their high byte and
+// interlaced images are de-interlaced, so each gives the same bytes as the
+// 8-bit, non-interlaced file of the same picture. Files that are not
+// complete (isCompletePng) are refused, with the reason in image.problem.
 // The file is read once: checking and decoding are the same pass.
 bool decodePng(const unsigned char* data, size_t size, PreparedImage& image);
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -36,34 +37,50 @@ UploadCaps queryUploadCaps() {
     return caps;
 }
 
-Texture::Texture(const unsigned char* data, int size) : m_bound(false), m_unit(0), m_id(0) {
+void reportUnusableImage(const std::string& name, const std::string& problem) {
+    // One call, so that the line is written whole.
+    std::fprintf(stderr, "image: %s: %s; shown without it\n", name.empty() ? "(unnamed)" : name.c_str(),
+                 problem.c_str());
+}
+
+Texture::Texture(const unsigned char* data, int size, const std::string& name)
+    : m_bound(false), m_unit(0), m_id(0) {
     BX_ASSERT(Context::ms_context != 0, "Cannot create a texture with no context");
-    load(data, size);
+    load(data, size, name);
 }
 
 Texture::Texture(const char* name) : m_bound(false), m_unit(0), m_id(0) {
     BX_ASSERT(Bx::Archive::ms_archive != 0, "No archive in memory, cannot load texture " << name);
     Bx::ArchiveFile* ft = Bx::Archive::ms_archive->getFile(name);
     BX_ASSERT(ft != 0, "File " << name << " not found.");
-    load(ft->data, int(ft->size));
+    load(ft->data, int(ft->size), name);
 }
 
-Texture::Texture(PreparedImage& image) : m_bound(false), m_unit(0), m_id(0) {
+Texture::Texture(PreparedImage& image, const std::string& name)
+    : m_bound(false), m_unit(0), m_id(0) {
     BX_ASSERT(Context::ms_context != 0, "Cannot create a texture with no context");
-    upload(image);
+    upload(image, name);
 }
 
-bool Texture::load(const unsigned char* data, int size) {
-    // Without a context there is nothing to upload to.
-    if (Context::ms_context == 0 || size <= 0) return false;
+bool Texture::load(const unsigned char* data, int size, const std::string& name) {
+    // Without a context there is nothing to upload to; that is no fault of
+    // the file.
+    if (Context::ms_context == 0) return false;
+    if (size <= 0) {
+        reportUnusableImage(name, "empty file");
+        return false;
+    }
     PreparedImage image = prepareImage(data, size_t(size), queryUploadCaps());
-    return upload(image);
+    return upload(image, name);
 }
 
-bool Texture::upload(PreparedImage& image) {
+bool Texture::upload(PreparedImage& image, const std::string& name) {
     // Only complete, valid files reach this point decoded: the library's own
     // decoder reads past the end of truncated or damaged ones.
-    if (!image.decoded) return false;
+    if (!image.decoded) {
+        reportUnusableImage(name, image.problem);
+        return false;
+    }
     if (image.dxt) {
         // What the library does with pixels it has flipped and compressed.
         glGenTextures(1, &m_id);
@@ -75,7 +92,10 @@ bool Texture::upload(PreparedImage& image) {
         m_id = SOIL_create_OGL_texture(image.pixels.data(), image.width, image.height,
                                        image.channels, SOIL_CREATE_NEW_ID, kSoilFlags);
     }
-    if (m_id == 0) return false;
+    if (m_id == 0) {
+        reportUnusableImage(name, std::string("OpenGL did not take it: ") + SOIL_last_result());
+        return false;
+    }
     bind(0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -164,7 +184,7 @@ std::vector<std::unique_ptr<Texture>> loadTextures(const std::vector<EncodedImag
             if (failures[i]) std::rethrow_exception(failures[i]);
             image = std::move(prepared[i]);
         }
-        textures.emplace_back(new Texture(image));
+        textures.emplace_back(new Texture(image, files[i].name));
     }
     return textures;
 }

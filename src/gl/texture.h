@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 // What the current context takes; without a context, nothing.
@@ -16,11 +17,13 @@ public:
     // Decodes `size` bytes at `data` and uploads them. Needs the Context.
     // Only complete, valid PNG files are decoded (see decodePng). Bytes that
     // are refused or cannot be decoded leave the texture with name 0
-    // (binding it binds no texture); nothing is printed.
-    Texture(const unsigned char* data, int size);
+    // (binding it binds no texture) and print one line on standard error
+    // naming the file `name` and what is wrong with it (reportUnusableImage).
+    Texture(const unsigned char* data, int size, const std::string& name = std::string());
     // Uploads an image prepared by prepareImage for the current context's
-    // UploadCaps; its buffers are used up. Needs the Context.
-    explicit Texture(PreparedImage& image);
+    // UploadCaps; its buffers are used up. A refused one is reported as
+    // above, under `name`. Needs the Context.
+    explicit Texture(PreparedImage& image, const std::string& name = std::string());
     // Loads the archive entry called `name`. Needs the archive.
     explicit Texture(const char* name);
     // Leaves the OpenGL texture in place: textures live until the Context
@@ -51,19 +54,26 @@ public:
     int getUnit() const { return m_unit; }
 
 private:
-    bool load(const unsigned char* data, int size);
-    bool upload(PreparedImage& image);
+    bool load(const unsigned char* data, int size, const std::string& name);
+    bool upload(PreparedImage& image, const std::string& name);
 
     bool m_bound;
     int m_unit;
     unsigned int m_id;
 };
 
-// One encoded image in memory, borrowed.
+// One encoded image in memory, borrowed, and the name of its file for the
+// message when it cannot be used.
 struct EncodedImage {
     const unsigned char* data;
     size_t size;
+    std::string name = {};
 };
+
+// Prints "image: NAME: PROBLEM; shown without it" as one line on standard
+// error ("(unnamed)" for an empty name): an image that cannot be used is
+// left out and the program goes on.
+void reportUnusableImage(const std::string& name, const std::string& problem);
 
 // Textures for `files`, the same as constructing each in turn from memory:
 // the images are decoded and compressed on one worker thread per core and
