@@ -4,7 +4,7 @@
 #include "audio/decoder.h"
 #include "bx/archive.h"
 #include "bx/music.h"
-#include "support/mp3.h"
+#include "mp3.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -44,9 +45,16 @@ int main() {
     const int rate = 44100;
     const int frames = rate * 180;
     std::printf("encoding 180 s of 44.1 kHz stereo at 192 kbit/s...\n");
-    std::vector<unsigned char> mp3 = encodeMp3(makeSignal(rate, frames), rate, 2, 192);
-    if (mp3.empty()) {
-        std::printf("encoding failed\n");
+    const std::vector<float> signal = makeSignal(rate, frames);
+    Synth::Stereo pcm{size_t(frames)};
+    for (int i = 0; i < frames; ++i) {
+        pcm.l[size_t(i)] = signal[2 * size_t(i)];
+        pcm.r[size_t(i)] = signal[2 * size_t(i) + 1];
+    }
+    std::vector<unsigned char> mp3;
+    std::string error;
+    if (!Mp3::encode(pcm, 192, mp3, error)) {
+        std::printf("encoding failed: %s\n", error.c_str());
         return 1;
     }
     std::printf("MP3: %zu bytes\n", mp3.size());

@@ -20,8 +20,11 @@
 #include "gl/quad.h"
 #include "gl/rendertarget.h"
 #include "gl/shader.h"
+#include "picture.h"
+#include "scenes.h"
 #include "shaders.h"
-#include "support/png.h"
+#include "size.h"
+#include "toolcontext.h"
 
 #include "gltimer.h"
 
@@ -69,9 +72,7 @@ bool parse(int argc, char** argv, Options& o) {
             o.frames = std::atoi(v.c_str());
             if (o.frames < 1) return false;
         } else if (a == "--size") {
-            if (std::sscanf(v.c_str(), "%dx%d", &o.width, &o.height) != 2 || o.width < 1 ||
-                o.height < 1)
-                return false;
+            if (!parseSize(v, o.width, o.height)) return false;
         } else if (a == "--clock") {
             if (v != "auto" && v != "query" && v != "wall") return false;
             o.clock = v;
@@ -185,51 +186,41 @@ int main(int argc, char** argv) {
     GLuint credit = makeTexture(creditPicture());
     GLuint lyrics = makeTexture(lyricsPicture());
 
-    // Uniforms from the middle of each program's stretch of the show.
-    std::vector<Program> programs = {
-        {"cloud", Shaders::cloud,
-         [](Shader& s) {
-             s.setUniform1f("time", 10.0f);
-             s.setUniform1f("lowFreq", 0.35f);
-         },
-         false},
-        {"lattice", Shaders::lattice,
-         [](Shader& s) {
-             s.setUniform1f("time", 31.0f);
-             s.setUniform1f("lowFreq", 0.3f);
-         },
-         false},
-        {"credits", Shaders::credits,
-         [](Shader& s) {
-             s.setUniform1f("time", 75.0f);
-             s.setUniform1f("rtime", 70.0f);
-             s.setUniform1f("lowFreq", 0.4f);
-             s.setUniform1i("blue_img", 0);
-             s.setUniform1i("credit", 1);
-         },
-         false},
-        {"column", Shaders::column,
-         [](Shader& s) {
-             s.setUniform1f("time", 95.0f);
-             s.setUniform1f("lowFreq", 0.2f);
-         },
-         false},
-        {"noisyBox", Shaders::noisyBox,
-         [](Shader& s) {
-             s.setUniform1f("time", 121.0f);
-             s.setUniform1f("lowFreq", 0.3f);
-         },
-         false},
-        {"post", Shaders::post,
-         [](Shader& s) {
-             s.setUniform1f("time", 100.0f);
-             s.setUniform1f("bass", 0.4f);
-             s.setUniform1f("white", 0.0f);
-             s.setUniform1i("rt0", 0);
-             s.setUniform1i("rt1", 1);
-         },
-         true},
+    // Uniforms from the middle of each program's stretch of the show, in the
+    // scene table's order; the post pass reads the previous program's
+    // picture and the lyrics.
+    struct Values {
+        float time, rtime, lowFreq;
     };
+    const Values values[kSceneCount] = {
+        {10.0f, 0, 0.35f}, {31.0f, 0, 0.3f}, {75.0f, 70.0f, 0.4f}, {95.0f, 0, 0.2f}, {121.0f, 0, 0.3f}};
+    std::vector<Program> programs;
+    for (int i = 0; i <= kSceneCount; ++i) {
+        const ProgramInfo& info = kPrograms[i];
+        Program p{info.symbol, fragmentSource(i), nullptr, i == kPostProgram};
+        if (p.post) {
+            p.uniforms = [](Shader& s) {
+                s.setUniform1f("time", 100.0f);
+                s.setUniform1f("bass", 0.4f);
+                s.setUniform1f("white", 0.0f);
+                s.setUniform1i("rt0", 0);
+                s.setUniform1i("rt1", 1);
+            };
+        } else {
+            const Values v = values[i];
+            const bool images = info.usesImages;
+            p.uniforms = [v, images](Shader& s) {
+                s.setUniform1f("time", v.time);
+                s.setUniform1f("lowFreq", v.lowFreq);
+                if (images) {
+                    s.setUniform1f("rtime", v.rtime);
+                    s.setUniform1i("blue_img", 0);
+                    s.setUniform1i("credit", 1);
+                }
+            };
+        }
+        programs.push_back(p);
+    }
 
     if (!opt.stills.empty()) mkdir(opt.stills.c_str(), 0777);
 

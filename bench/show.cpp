@@ -15,7 +15,10 @@
 #include "gl/framebuffer.h"
 #include "gl/shader.h"
 #include "gl/texture.h"
+#include "demo.h"
+#include "manifest.h"
 #include "show.h"
+#include "size.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -75,8 +78,8 @@ int main(int argc, char** argv) {
             usage();
             return 0;
         } else if (!std::strcmp(argv[i], "--size") && i + 1 < argc) {
-            if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) {
-                std::cerr << "bench-show: bad size " << argv[i] << "\n";
+            if (!parseSize(argv[++i], width, height)) {
+                std::cerr << "bench-show: " << sizeError("--size", argv[i]) << "\n";
                 return 1;
             }
         } else if (argv[i][0] != '-') {
@@ -115,7 +118,7 @@ int main(int argc, char** argv) {
         Context context(width, height, false);
         step("window and GL context");
         double preloadShown = 0;
-        Production show(archivePath, true,
+        Production show(archivePath, width, height, openPlayerMusic,
                         [&] {
                             context.swapBuffers();
                             glFinish();
@@ -136,7 +139,7 @@ int main(int argc, char** argv) {
         const double firstIntroFrame = wallSeconds() - run;
 
         const double batchStart = wallSeconds();
-        show.loadTimeline(width, height);
+        show.loadTimeline();
         glFinish();
         const double secondBatch = wallSeconds() - batchStart;
         rusage usage;
@@ -145,8 +148,8 @@ int main(int argc, char** argv) {
 
         // The second batch's images one by one on this thread alone: what
         // decoding, compressing and uploading each cost in all.
-        std::vector<std::string> names = timelineImageNames();
-        names.push_back(kBlueImage);
+        std::vector<std::string> names = Manifest::timelineImages();
+        names.push_back(Manifest::kBlue);
         const UploadCaps caps = queryUploadCaps();
         double decodeSeconds = 0, compressSeconds = 0, uploadSeconds = 0;
         for (const std::string& name : names) {
@@ -170,7 +173,7 @@ int main(int argc, char** argv) {
         // Per-frame work outside drawing, with the music playing.
         glfwSetTime(0.0);
         show.music()->play();
-        MusicSpectrum spectrum(*show.music());
+        SpectrumSource& spectrum = *show.music();
         Timeline timeline;
         const double stepMicros = medianCpuMicroseconds(9, 2000, [&](int i) {
             timeline.step(60.0f + float(i) * 0.001f, spectrum);

@@ -7,11 +7,15 @@ pkg_check_modules(KISSFFT REQUIRED IMPORTED_TARGET kissfft-float)
 pkg_check_modules(LAME REQUIRED IMPORTED_TARGET lame)
 find_package(Threads REQUIRED)
 
-target_link_libraries(velk PUBLIC PkgConfig::MPG123 PkgConfig::SDL2 PkgConfig::KISSFFT Threads::Threads)
+target_link_libraries(tidewane_core PUBLIC PkgConfig::MPG123 PkgConfig::KISSFFT Threads::Threads)
+target_link_libraries(velk PUBLIC PkgConfig::SDL2)
 target_link_libraries(test_deps INTERFACE PkgConfig::LAME)
 
-# Decoding speed and the cost of one player update; prints figures.
-add_executable(bench-music bench/music.cpp ${CMAKE_SOURCE_DIR}/tests/support/mp3.cpp)
-target_include_directories(bench-music PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(bench-music PRIVATE velk PkgConfig::LAME)
-set_target_properties(bench-music PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+# Decoding speed and the cost of one player update; prints figures. It
+# encodes its test signal with the asset generator's MP3 encoder.
+function(tidewane_add_bench_music)
+  add_executable(bench-music ${CMAKE_SOURCE_DIR}/bench/music.cpp)
+  target_link_libraries(bench-music PRIVATE velk tidewane_assetgen)
+  set_target_properties(bench-music PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tidewane_add_bench_music)

@@ -19,7 +19,7 @@ set(SHADER_FILES
 # The include resolution, shared by the embedding tool and the program.
 add_library(tidewane_shadertext STATIC ${CMAKE_SOURCE_DIR}/src/shadertext.cpp)
 target_include_directories(tidewane_shadertext PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(tidewane_app PUBLIC tidewane_shadertext)
+target_link_libraries(tidewane_core PUBLIC tidewane_shadertext)
 add_executable(tidewane-embed ${CMAKE_SOURCE_DIR}/tools/embed.cpp)
 target_link_libraries(tidewane-embed PRIVATE tidewane_shadertext)
 
@@ -32,7 +32,7 @@ add_custom_command(
   DEPENDS ${SHADER_INPUTS} tidewane-embed
   COMMENT "Embedding the GLSL programs"
   VERBATIM)
-target_sources(tidewane_app PRIVATE ${SHADER_GENERATED} ${SHADER_INPUTS})
+target_sources(tidewane_core PRIVATE ${SHADER_GENERATED} ${SHADER_INPUTS})
 set_source_files_properties(${SHADER_INPUTS} PROPERTIES HEADER_FILE_ONLY ON)
 
 # The tests check every program with the reference GLSL front end.
@@ -40,9 +40,10 @@ find_program(GLSLANG_VALIDATOR glslangValidator REQUIRED)
 target_compile_definitions(test_deps INTERFACE
   TIDEWANE_GLSLANG_VALIDATOR="${GLSLANG_VALIDATOR}")
 
-# Benchmark: every program rendered for a number of frames at a given size.
-# It writes its stills with the tests' PNG helper (libpng only).
-add_executable(bench-shaders ${CMAKE_SOURCE_DIR}/bench/shaders.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/png.cpp)
-target_include_directories(bench-shaders PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(bench-shaders PRIVATE tidewane_app tidewane_gltiming)
+# Benchmark: every program rendered for a number of frames at a given size,
+# with the tools' library for its context, timing and stills.
+function(tidewane_add_bench_shaders)
+  add_executable(bench-shaders ${CMAKE_SOURCE_DIR}/bench/shaders.cpp)
+  target_link_libraries(bench-shaders PRIVATE tidewane_tools)
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tidewane_add_bench_shaders)

@@ -1,15 +1,11 @@
 #include "demo.h"
 
 #include "commandline.h"
-#include "bx/archive.h"
 #include "bx/music.h"
 #include "gl/context.h"
-#include "gl/framebuffer.h"
-#include "gl/shader.h"
-#include "gl/texture.h"
 #include "dialog.h"
 #include "locate.h"
-#include "show.h"
+#include "core.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -18,50 +14,44 @@
 
 namespace {
 
-bool escapePressed(Context& context) {
-    return glfwGetKey(context.window(), GLFW_KEY_ESCAPE) == GLFW_PRESS;
-}
+// The music player as the show's music.
+class PlayerMusic : public ShowMusic {
+public:
+    explicit PlayerMusic(const Bx::ArchiveFile& mp3) : m_player(mp3) {}
+    void play() override { m_player.play(); }
+    const float* update() override { return m_player.update(); }
 
-// Plays the silent intro to its end. Escape is remembered but does not
-// shorten it; a closed window ends it at once (returns false).
-bool playIntro(Context& context, const IntroImages& images, bool& quitRequested) {
-    setIntroState();
-    glfwSetTime(0.0);
-    Intro intro;
-    while (!intro.done()) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        const double clock = glfwGetTime();
-        const double reading = glfwGetTime();
-        drawIntroFrame(images, intro.beginFrame(clock, reading));
-        if (escapePressed(context)) quitRequested = true;
-        context.swapBuffers();
-        if (context.closeRequested()) return false;
-        intro.endFrame();
-    }
-    return true;
-}
+private:
+    Bx::Music m_player;
+};
 
-// The frame loop: runs until Escape, the time limit, or a closed window.
-void playTimeline(Context& context, Programs& programs, FrameBuffer& frameBuffer,
-                  TimelineImages& images, Bx::Music& music) {
-    MusicSpectrum spectrum(music);
-    Timeline timeline;
-    for (;;) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        const float t = float(glfwGetTime());
-        const TimelineFrame frame = timeline.step(t, spectrum);
-        drawTimelineFrame(frame, programs, frameBuffer, images);
-        timeline.endFrame(t, escapePressed(context));
-        context.swapBuffers();
-        if (context.closeRequested()) return;
-        timeline.decayWhite(glfwGetTime());
-        const float reading = float(glfwGetTime());
-        if (timeline.quitRequested()) return;
-        timeline.setLastTime(reading);
+// The live window as the core's host: the window library's clock, the
+// music player, Escape, and the swap.
+class WindowHost : public ShowHost {
+public:
+    WindowHost(Context& context, Production& show) : m_context(context), m_show(show) {}
+    double clock() override { return glfwGetTime(); }
+    void restartClock() override { glfwSetTime(0.0); }
+    void startMusic() override { m_show.music()->play(); }
+    SpectrumSource& spectrum() override { return *m_show.music(); }
+    bool quitPressed() override {
+        return glfwGetKey(m_context.window(), GLFW_KEY_ESCAPE) == GLFW_PRESS;
     }
-}
+    bool present() override {
+        m_context.swapBuffers();
+        return !m_context.closeRequested();
+    }
+
+private:
+    Context& m_context;
+    Production& m_show;
+};
 
 } // namespace
+
+std::unique_ptr<ShowMusic> openPlayerMusic(const Bx::ArchiveFile& mp3) {
+    return std::unique_ptr<ShowMusic>(new PlayerMusic(mp3));
+}
 
 void runDemo(int width, int height, bool fullscreen) {
     // Objects scoped to the run are declared so that they are destroyed in
@@ -71,20 +61,18 @@ void runDemo(int width, int height, bool fullscreen) {
     // A press of Escape is remembered until it is read, so a quick tap is not
     // lost between two slow frames.
     glfwSetInputMode(context.window(), GLFW_STICKY_KEYS, GLFW_TRUE);
-    Production show(locateArchive(), true, [&] { context.swapBuffers(); });
+    Production show(
+        locateArchive(), width, height, openPlayerMusic, [&] { context.swapBuffers(); });
 
     // A window closed by the user ends the show at once.
-    bool quitRequested = false;
-    if (context.closeRequested() || !playIntro(context, show.intro(), quitRequested)) return;
-
-    // The intro's last frame stays on screen while the rest loads.
-    show.loadTimeline(width, height);
-
-    Bx::Music& music = *show.music();
-    glfwSetTime(0.0);
-    music.play();
-    if (!quitRequested)
-        playTimeline(context, show.programs(), show.frameBuffer(), show.images(), music);
+    if (context.closeRequested()) return;
+    WindowHost host(context, show);
+    ShowCore core(host, &show);
+    // The window's framebuffer, drawn at the viewport the context was made
+    // with.
+    const DrawTarget window;
+    while (core.playFrame(&window)) {
+    }
 }
 
 int runProgram(const std::vector<std::string>& args) {

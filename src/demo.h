@@ -1,9 +1,16 @@
 #pragma once
 
+#include "show.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 // The demo driver: opens the window, loads the production, plays the intro
 // and the timeline, and tears everything down again.
+
+// The music player (a sound device through the audio layer) as the show's
+// music.
+std::unique_ptr<ShowMusic> openPlayerMusic(const Bx::ArchiveFile& mp3);
 
 // Runs the whole show once at the given size.
 void runDemo(int width, int height, bool fullscreen);

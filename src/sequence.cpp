@@ -12,23 +12,29 @@ float playbackTime(int64_t j, int fps) {
     return float(double(j) / fps);
 }
 
+// The spectrum of silence, for counting frames without music.
+class SilentSpectrum : public SpectrumSource {
+public:
+    const float* update() override { return m_zero; }
+
+private:
+    float m_zero[Audio::kSpectrumBands] = {};
+};
+
 } // namespace
 
 ShowLayout::ShowLayout(int fps) : m_fps(fps), m_introFrames(0), m_timelineFrames(0) {
-    // The intro runs until its state machine is done; its clock reads the
-    // show time of each frame.
-    Intro intro;
-    while (!intro.done()) {
-        const double clock = showTime(m_introFrames);
-        intro.beginFrame(clock, clock);
-        intro.endFrame();
-        ++m_introFrames;
+    // The core on the virtual clock, silent: the intro's length depends only
+    // on the clock, and the timeline ends with the first frame past the time
+    // limit, whatever the music.
+    VirtualClock clock(fps, nullptr);
+    ShowCore core(clock);
+    while (core.playFrame(nullptr)) {
+        if (core.frame().intro)
+            ++m_introFrames;
+        else
+            ++m_timelineFrames;
     }
-    // The timeline draws every frame up to and including the first one past
-    // the time limit.
-    int64_t j = 0;
-    while (!(playbackTime(j, fps) > TimelineTables::kTimeLimit)) ++j;
-    m_timelineFrames = j + 1;
 }
 
 int64_t ShowLayout::frameAtOrAfter(double seconds) const {
@@ -94,33 +100,31 @@ const float* CaptureSpectrum::update() {
     return m_smoothed;
 }
 
-ShowSequence::ShowSequence(const ShowLayout& layout, const Audio::DecodedAudio& music)
-    : m_layout(layout), m_music(music), m_spectrum(music) {}
+VirtualClock::VirtualClock(int fps, const Audio::DecodedAudio* music)
+    : m_fps(fps), m_music(music), m_spectrum(music ? new CaptureSpectrum(*music) : nullptr) {}
 
-ShowSequence::Frame ShowSequence::next() {
-    Frame f;
-    f.index = m_next++;
-    if (f.index < m_layout.introFrames()) {
-        // Both clock readings of an intro frame come at its start.
-        const double clock = m_layout.showTime(f.index);
-        f.intro = true;
-        f.introFrame = m_intro.beginFrame(clock, clock);
-        m_intro.endFrame();
-        return f;
+SpectrumSource& VirtualClock::spectrum() {
+    if (!m_spectrum) {
+        static SilentSpectrum silence;
+        return silence;
     }
-    const int64_t j = f.index - m_layout.introFrames();
-    const int fps = m_layout.fps();
-    const float t = playbackTime(j, fps);
-    m_spectrum.setPosition(playPosition(j, fps, m_music.sampleRate));
-    f.timelineFrame = m_timeline.step(t, m_spectrum);
-    m_timeline.endFrame(t, false);
-    // The readings after the swap come at the frame's end, which is the next
-    // frame's start: the clock's own reading for the decay, narrowed for the
-    // frame's last time, as live.
-    const float end = playbackTime(j + 1, fps);
-    m_timeline.decayWhite(double(j + 1) / fps);
-    if (!m_timeline.quitRequested()) m_timeline.setLastTime(end);
-    return f;
+    m_spectrum->setPosition(playPosition(m_frame - m_base, m_fps, m_music->sampleRate));
+    return *m_spectrum;
+}
+
+bool VirtualClock::present() {
+    ++m_frame;
+    return true;
+}
+
+ShowSequence::ShowSequence(const ShowLayout& layout, const Audio::DecodedAudio& music,
+                           Production* production)
+    : m_layout(layout), m_clock(layout.fps(), &music), m_core(m_clock, production) {}
+
+ShowSequence::Frame ShowSequence::next(const DrawTarget* target) {
+    m_core.playFrame(target);
+    ++m_next;
+    return m_core.frame();
 }
 
 void ShowSequence::skipTo(int64_t frame) {

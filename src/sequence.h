@@ -11,13 +11,13 @@
 // no time here. The show ends with the first timeline frame whose playback
 // time is past the time limit, as live.
 
-#include "audio/decoder.h"
-#include "bx/music.h"
 #include "audio/analyser.h"
-#include "intro.h"
-#include "timeline.h"
+#include "audio/decoder.h"
+#include "bx/spectrum.h"
+#include "core.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -87,39 +87,58 @@ private:
     float m_smoothed[Audio::kSpectrumBands];
 };
 
-// Walks the show frame by frame, as the live driver does, with the virtual
-// clock in place of the window library's.
+// The virtual clock of a fixed frame rate as a host of the core: frame k of
+// the show is shown at k / fps seconds. The clock reads the frame's start
+// until the frame is presented, then the next frame's start; the music's
+// start restarts it, so timeline frame j reads j / fps. With music, the
+// spectrum of timeline frame j analyses it at play position
+// round(j * rate / fps); without, the spectrum is silent.
+class VirtualClock : public ShowHost {
+public:
+    VirtualClock(int fps, const Audio::DecodedAudio* music);
+    double clock() override { return double(m_frame - m_base) / m_fps; }
+    void restartClock() override { m_base = m_frame; }
+    SpectrumSource& spectrum() override;
+    bool present() override;
+
+    const CaptureSpectrum* captureSpectrum() const { return m_spectrum.get(); }
+
+private:
+    int m_fps;
+    const Audio::DecodedAudio* m_music;
+    std::unique_ptr<CaptureSpectrum> m_spectrum;
+    int64_t m_frame = 0;
+    int64_t m_base = 0;
+};
+
+// The show frame by frame on the virtual clock, as the live driver plays it.
+// With a production, a frame can be drawn as it is played.
 class ShowSequence {
 public:
-    struct Frame {
-        int64_t index = 0;  // show frame
-        bool intro = false; // an intro frame, else a timeline frame
-        Intro::Frame introFrame{};
-        TimelineFrame timelineFrame;
-    };
+    using Frame = ShowFrame;
 
-    ShowSequence(const ShowLayout& layout, const Audio::DecodedAudio& music);
+    ShowSequence(const ShowLayout& layout, const Audio::DecodedAudio& music,
+                 Production* production = nullptr);
 
     // The next frame's decisions; the intro's or the timeline's state moves
-    // past it (the end-of-frame steps included). Must not be called once
-    // done().
-    Frame next();
+    // past it (the end-of-frame steps included). Drawn into `target` when
+    // one is given (and the sequence has a production). Must not be called
+    // once done().
+    Frame next(const DrawTarget* target = nullptr);
     // Runs the state through the frames before `frame` without drawing.
     void skipTo(int64_t frame);
 
     int64_t position() const { return m_next; }
-    bool done() const { return m_next >= m_layout.totalFrames(); }
+    bool done() const { return m_next >= m_layout.totalFrames() || m_core.ended(); }
     // True once the timeline asked to stop (after the show's last frame).
-    bool ended() const { return m_timeline.quitRequested(); }
-    const Timeline& timeline() const { return m_timeline; }
-    const CaptureSpectrum& spectrum() const { return m_spectrum; }
+    bool ended() const { return m_core.timeline().quitRequested(); }
+    const Timeline& timeline() const { return m_core.timeline(); }
+    const CaptureSpectrum& spectrum() const { return *m_clock.captureSpectrum(); }
 
 private:
     const ShowLayout& m_layout;
-    const Audio::DecodedAudio& m_music;
-    CaptureSpectrum m_spectrum;
-    Intro m_intro;
-    Timeline m_timeline;
+    VirtualClock m_clock;
+    ShowCore m_core;
     int64_t m_next = 0;
 };
 

@@ -7,6 +7,7 @@
 #include "gl/rendertarget.h"
 #include "gl/shader.h"
 #include "gl/texture.h"
+#include "manifest.h"
 #include "shaders.h"
 
 #include <GL/glew.h>
@@ -14,15 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-// Appends "prefix01.png" … in order; `first` is the number of the first file.
-void addNumbered(std::vector<std::string>& names, const char* prefix, int first, int count) {
-    for (int i = 0; i < count; ++i) {
-        char name[64];
-        std::snprintf(name, sizeof(name), "%s%02d.png", prefix, first + i);
-        names.push_back(name);
-    }
-}
 
 // The images called `names`, in that order. Every name is looked up before
 // any image is decoded, so a missing one stops the program with the same
@@ -67,21 +59,14 @@ void drawPicture(Texture& texture) {
 
 } // namespace
 
-const char* const kBlueImage = "blue.png";
-
-std::vector<std::string> introImageNames() {
-    std::vector<std::string> names;
-    addNumbered(names, "queltwalk/", 1, 8);
-    addNumbered(names, "us/", 1, 7);
-    addNumbered(names, "logo/", 1, 7);
-    return names;
+void bindTarget(const DrawTarget& target) {
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    if (target.width > 0) glViewport(0, 0, target.width, target.height);
 }
 
-std::vector<std::string> timelineImageNames() {
-    std::vector<std::string> names;
-    addNumbered(names, "lyrics/", 0, 18);
-    names.push_back("credit.png");
-    return names;
+void beginTarget(const DrawTarget& target) {
+    bindTarget(target);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 std::unique_ptr<Texture> loadImage(Bx::Archive& archive, const std::string& name) {
@@ -95,21 +80,6 @@ void setVirtualScreen() {
     glOrtho(-960, 960, -540, 540, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-}
-
-std::unique_ptr<Texture> drawPreload(Bx::Archive& archive) {
-    std::unique_ptr<Texture> preload = loadImage(archive, "preload.png");
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawQuad(*preload, -960, -540, 960, 540);
-    return preload;
-}
-
-void loadIntroImages(Bx::Archive& archive, IntroImages& images) {
-    TextureList loaded = loadImages(archive, introImageNames());
-    size_t at = 0;
-    take(loaded, at, 8, images.walk);
-    take(loaded, at, 7, images.us);
-    take(loaded, at, 7, images.logo);
 }
 
 void setIntroState() {
@@ -142,21 +112,13 @@ Programs::Programs() = default;
 Programs::~Programs() = default;
 
 void buildPrograms(Programs& programs) {
-    const char* const fragments[5] = {Shaders::cloud, Shaders::lattice, Shaders::credits,
-                                      Shaders::column, Shaders::noisyBox};
-    for (int i = 0; i < 5; ++i) programs.scenes[i].reset(new Shader(Shaders::vertex, fragments[i]));
-    programs.post.reset(new Shader(Shaders::vertex, Shaders::post));
+    for (int i = 0; i < kSceneCount; ++i)
+        programs.scenes[i].reset(new Shader(Shaders::vertex, fragmentSource(i)));
+    programs.post.reset(new Shader(Shaders::vertex, fragmentSource(kPostProgram)));
 }
 
 TimelineImages::TimelineImages() = default;
 TimelineImages::~TimelineImages() = default;
-
-void loadTimelineImages(Bx::Archive& archive, TimelineImages& images) {
-    TextureList loaded = loadImages(archive, timelineImageNames());
-    size_t at = 0;
-    take(loaded, at, 18, images.lyrics);
-    images.credit = std::move(loaded[at]);
-}
 
 void setTimelineState() {
     glDisable(GL_BLEND);
@@ -166,12 +128,6 @@ void setTimelineState() {
     glOrtho(-1, 1, -1, 1, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-}
-
-void drawTimelineFrame(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
-                       TimelineImages& images) {
-    drawScenePass(frame, programs, frameBuffer, images);
-    drawPostPass(frame, programs, frameBuffer, images);
 }
 
 void setSceneUniforms(Shader& scene, const TimelineFrame& frame) {
@@ -193,71 +149,80 @@ void setPostUniforms(Shader& post, const TimelineFrame& frame) {
     post.setUniform1i("rt1", 1);
 }
 
-void drawScenePass(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
-                   TimelineImages& images) {
-    Shader& scene = *programs.scenes[int(frame.program)];
-    frameBuffer.bind();
-    scene.bind();
-    setSceneUniforms(scene, frame);
-    if (frame.usesImages) {
-        images.blue->bind(0);
-        images.credit->bind(1);
-    }
-    drawScreenQuad();
-    if (frame.usesImages) {
-        images.blue->unbind();
-        images.credit->unbind();
-    }
-    scene.unbind();
-    frameBuffer.unbind();
-}
-
-void drawPostPass(const TimelineFrame& frame, Programs& programs, FrameBuffer& frameBuffer,
-                  TimelineImages& images) {
-    Shader& post = *programs.post;
-    Texture& lyrics = *images.lyrics[size_t(frame.lyricsImage)];
-    RenderTarget& target = *frameBuffer.getRenderTarget(0);
-    post.bind();
-    setPostUniforms(post, frame);
-    target.bind(0);
-    lyrics.bind(1);
-    drawScreenQuad();
-    lyrics.unbind();
-    target.unbind();
-    post.unbind();
-}
-
-Production::Production(const std::string& archivePath, bool withMusic,
-                       const std::function<void()>& present, const StepDone& stepDone) {
+Production::Production(const std::string& archivePath, int width, int height,
+                       const MusicOpener& openMusic, const std::function<void()>& present,
+                       const StepDone& stepDone)
+    : m_width(width), m_height(height) {
     auto done = [&](const char* step) {
         if (stepDone) stepDone(step);
     };
     m_archive.reset(new Bx::Archive(archivePath.c_str()));
     done("archive read");
-    if (withMusic) m_music.reset(new Bx::Music(m_archive->getFile("music.mp3")));
+    if (openMusic) m_music = openMusic(*m_archive->getFile(Manifest::kMusic));
     done("music player (decoding goes on behind)");
     glEnable(GL_TEXTURE_2D);
     buildPrograms(m_programs);
     done("six programs compiled and linked");
     // The preload picture stays on screen while the intro's images load.
     setVirtualScreen();
-    m_preload = drawPreload(*m_archive);
+    m_preload = loadImage(*m_archive, Manifest::kPreload);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawQuad(*m_preload, -960, -540, 960, 540);
     present();
     done("preload picture decoded, drawn, shown");
-    loadIntroImages(*m_archive, m_intro);
+    TextureList loaded = loadImages(*m_archive, Manifest::introImages());
+    size_t at = 0;
+    take(loaded, at, Manifest::kWalkImages, m_intro.walk);
+    take(loaded, at, Manifest::kUsImages, m_intro.us);
+    take(loaded, at, Manifest::kLogoImages, m_intro.logo);
     done("first batch (22 intro images)");
 }
 
 Production::~Production() = default;
 
-void Production::loadTimeline(int width, int height) {
-    loadTimelineImages(*m_archive, m_images);
+void Production::loadTimeline() {
+    if (timelineLoaded()) return;
+    TextureList loaded = loadImages(*m_archive, Manifest::timelineImages());
+    size_t at = 0;
+    take(loaded, at, Manifest::kLyricImages, m_images.lyrics);
+    m_images.credit = std::move(loaded[at]);
     setTimelineState();
-    m_frameBuffer.reset(new FrameBuffer(width, height));
+    m_frameBuffer.reset(new FrameBuffer(m_width, m_height));
     m_frameBuffer->addRenderTarget(GL_RGBA8);
-    m_images.blue = loadImage(*m_archive, kBlueImage);
+    m_images.blue = loadImage(*m_archive, Manifest::kBlue);
 }
 
-const float* MusicSpectrum::update() {
-    return m_music.update();
+void Production::drawScenePass(const TimelineFrame& frame, const DrawTarget& target) {
+    Shader& scene = *m_programs.scenes[int(frame.program)];
+    m_frameBuffer->bind();
+    scene.bind();
+    setSceneUniforms(scene, frame);
+    if (frame.usesImages) {
+        m_images.blue->bind(0);
+        m_images.credit->bind(1);
+    }
+    drawScreenQuad();
+    if (frame.usesImages) {
+        m_images.blue->unbind();
+        m_images.credit->unbind();
+    }
+    scene.unbind();
+    // Unbinding the frame buffer restores the viewport and binds the window.
+    m_frameBuffer->unbind();
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+}
+
+void Production::drawPostPass(const TimelineFrame& frame, const DrawTarget& target) {
+    Shader& post = *m_programs.post;
+    Texture& lyrics = *m_images.lyrics[size_t(frame.lyricsImage)];
+    RenderTarget& rt = *m_frameBuffer->getRenderTarget(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    post.bind();
+    setPostUniforms(post, frame);
+    rt.bind(0);
+    lyrics.bind(1);
+    drawScreenQuad();
+    lyrics.unbind();
+    rt.unbind();
+    post.unbind();
 }

@@ -15,15 +15,6 @@ const int lyricImages[kLyricCount] = {0, 1,  2,  3,  4,  5,  6,  7,  8, 9,
 
 using namespace TimelineTables;
 
-SceneProgram sceneAt(float t) {
-    if (t < 26.336f) return SceneProgram::Cloud;
-    if (t < 52.635f) return SceneProgram::Lattice;
-    if (t < 80.593f) return SceneProgram::Credits;
-    if (t < 106.887f) return SceneProgram::Column;
-    if (t < 133.197f) return SceneProgram::NoisyBox;
-    return SceneProgram::Cloud;
-}
-
 TimelineFrame Timeline::step(float t, SpectrumSource& spectrum) {
     TimelineFrame frame;
     frame.t = t;
@@ -37,7 +28,7 @@ TimelineFrame Timeline::step(float t, SpectrumSource& spectrum) {
     }
 
     frame.program = sceneAt(t);
-    frame.usesImages = frame.program == SceneProgram::Credits;
+    frame.usesImages = programInfo(frame.program).usesImages;
     frame.rtime = t;
 
     const float band1 = spectrum.update()[1];

@@ -3,6 +3,8 @@
 // when flashes fire and lyrics change. It knows nothing of OpenGL: each frame
 // it takes the clock reading and a spectrum source and says what to draw.
 
+#include "scenes.h"
+
 #include <cstdint>
 
 // Anything that answers `update` with a fresh 256-band smoothed spectrum,
@@ -23,12 +25,6 @@ extern const int lyricImages[kLyricCount];
 constexpr float kWarpStart = 26.336f;
 constexpr float kTimeLimit = 165.0f;
 } // namespace TimelineTables
-
-// Scene programs in the order they are built (0 is the first program).
-enum class SceneProgram { Cloud = 0, Lattice = 1, Credits = 2, Column = 3, NoisyBox = 4 };
-
-// The scene program that plays at playback time t (half-open windows).
-SceneProgram sceneAt(float t);
 
 // Everything one frame draws, as the state machine decided it.
 struct TimelineFrame {

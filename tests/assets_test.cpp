@@ -11,6 +11,7 @@
 #include "audio/analyser.h"
 #include "bx/archive.h"
 #include "gl/texture.h"
+#include "manifest.h"
 #include "synth.h"
 
 #include <gtest/gtest.h>
@@ -26,25 +27,6 @@
 namespace {
 
 const std::string kArchivePath = std::string(TIDEWANE_BINARY_DIR) + "/tidewane.velk";
-
-// The names the production asks the archive for, in its load order.
-std::vector<std::string> expectedNames() {
-    std::vector<std::string> names = {"music.mp3", "preload.png"};
-    auto add = [&](const char* folder, int first, int last) {
-        for (int i = first; i <= last; ++i) {
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%s/%02d.png", folder, i);
-            names.push_back(buf);
-        }
-    };
-    add("queltwalk", 1, 8);
-    add("us", 1, 7);
-    add("logo", 1, 7);
-    add("lyrics", 0, 17);
-    names.push_back("credit.png");
-    names.push_back("blue.png");
-    return names;
-}
 
 struct Entry {
     std::string name;
@@ -111,7 +93,7 @@ TEST(AssetArchive, HoldsEveryAssetInLoadOrder) {
     const std::vector<Entry>& entries = archiveEntries();
     std::vector<std::string> names;
     for (const Entry& e : entries) names.push_back(e.name);
-    EXPECT_EQ(names, expectedNames());
+    EXPECT_EQ(names, Manifest::loadOrder());
     for (const Entry& e : entries) EXPECT_GT(e.bytes.size(), 0u) << e.name;
 }
 
@@ -131,7 +113,7 @@ TEST(AssetArchive, GeneratorRebuildsTheSameBytes) {
 // ----------------------------------------------------------- the pictures --
 
 TEST(AssetPictures, EachHasTheAspectOfItsQuadAndEnoughPixels) {
-    for (const std::string& name : expectedNames()) {
+    for (const std::string& name : Manifest::loadOrder()) {
         if (!isPicture(name)) continue;
         Image img = picture(name);
         ASSERT_GT(img.width, 0) << name;
@@ -166,7 +148,7 @@ TEST(AssetPictures, OpaqueAndTransparentWhereTheShowNeedsIt) {
     EXPECT_EQ(coveredPixels(none), 0);
 
     // Intro frames: drawn things on a transparent background.
-    for (const std::string& name : expectedNames()) {
+    for (const std::string& name : Manifest::loadOrder()) {
         if (name.rfind("queltwalk/", 0) && name.rfind("us/", 0) && name.rfind("logo/", 0)) continue;
         Image img = picture(name);
         EXPECT_GT(coveredPixels(img), 0) << name;
@@ -272,7 +254,7 @@ TEST(AssetPictures, WaterTilesWithoutSeams) {
 class AssetTextures : public GlTest {};
 
 TEST_F(AssetTextures, EveryPictureLoadsThroughTheTextureLoader) {
-    for (const std::string& name : expectedNames()) {
+    for (const std::string& name : Manifest::loadOrder()) {
         if (!isPicture(name)) continue;
         const std::string& bytes = entry(name);
         Image img = picture(name);

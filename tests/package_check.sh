@@ -29,7 +29,7 @@ cd "$work/elsewhere"
 check "the package's dependencies are computed from the programs" \
     bash -c "dpkg-deb --field '$deb' Depends | grep -q 'libsoil1' && dpkg-deb --field '$deb' Depends | grep -q 'libegl1'"
 version=$(dpkg-deb --field "$deb" Version)
-for program in tidewane velkpack; do
+for program in tidewane tidewane-capture velkpack; do
     check "the unpacked $program --version names $version, then the MIT licence" bash -c \
         "'$bin/$program' --version > '$work/version' && [ \"\$(sed -n 1p '$work/version')\" = '$program $version' ] &&
          sed -n 2p '$work/version' | grep -q 'MIT licence'"

@@ -17,6 +17,7 @@
 
 #include "audio/system.h"
 #include "bx/archive.h"
+#include "bx/spectrum.h"
 
 #include <memory>
 
@@ -27,26 +28,6 @@ namespace Bx {
 // add up to 2.1625 and the factor is their reciprocal (to float precision),
 // so a constant spectrum s reads 0.46242777 s, 0.7399 s, 0.8960 s, 0.9653 s
 // and, from the fifth step on, s. The history starts as zeros.
-class SpectrumSmoother {
-public:
-    static constexpr int kBands = 256;
-
-    SpectrumSmoother();
-
-    // Begins a step: the oldest spectrum (h4) is dropped, the others move one
-    // place back, and h0 becomes a fresh zeroed array, returned so that the
-    // caller fills it with the new raw spectrum.
-    float* shift();
-    // The smoothed spectrum of the current history, written to `out`.
-    void combine(float* out) const;
-
-    // Spectrum `age` steps old (0 = newest), for inspection.
-    const float* history(int age) const { return m_history[age]; }
-
-private:
-    float m_storage[5][kBands];
-    float* m_history[5]; // h0 .. h4, newest first
-};
 
 class Music {
 public:

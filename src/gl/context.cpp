@@ -5,8 +5,6 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
-Context* Context::ms_context = 0;
-
 namespace {
 
 std::string g_lastGlfwError;

@@ -35,11 +35,3 @@ private:
 // Vendor, renderer and version strings of the current OpenGL context, joined
 // with " | ".
 std::string rendererDescription();
-
-// True when a tool should draw headless: asked for, or no X display is set.
-bool wantHeadless(bool asked);
-
-// The context of a tool that draws into frame buffers of its own: a
-// HeadlessContext on `gpu` (see there) when `headless`, else a hidden 64x64
-// window on the X display. `origin` says which. Throws ContextError.
-std::unique_ptr<Context> openToolContext(bool headless, int gpu, std::string& origin);

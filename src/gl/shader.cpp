@@ -14,7 +14,7 @@ namespace {
 const GLsizei kLogLength = 65535;
 
 GLuint compileStage(GLenum stage, const char* source, std::vector<char>& log,
-                    const char* prefix) {
+                    const char* prefix, bool& compiled, std::string& kept) {
     GLuint shader = glCreateShader(stage);
     glShaderSource(shader, 1, &source, nullptr);
     glCompileShader(shader);
@@ -22,6 +22,10 @@ GLuint compileStage(GLenum stage, const char* source, std::vector<char>& log,
     glGetShaderInfoLog(shader, kLogLength, nullptr, log.data());
     std::printf("%s%s\n", prefix, log.data());
     std::fflush(stdout);
+    GLint status = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    compiled = status == GL_TRUE;
+    kept = log.data();
     return shader;
 }
 
@@ -32,8 +36,10 @@ Shader::Shader(const char* vertexSource, const char* fragmentSource)
     BX_ASSERT(Context::ms_context != 0, "Cannot create a shader without any GL context.");
 
     std::vector<char> log(size_t(kLogLength) + 1, '\0');
-    m_vertex = compileStage(GL_VERTEX_SHADER, vertexSource, log, "Vtx Shader info log: ");
-    m_fragment = compileStage(GL_FRAGMENT_SHADER, fragmentSource, log, "Frag Shader info log: ");
+    m_vertex = compileStage(GL_VERTEX_SHADER, vertexSource, log, "Vtx Shader info log: ",
+                            m_vertexOk, m_vertexLog);
+    m_fragment = compileStage(GL_FRAGMENT_SHADER, fragmentSource, log, "Frag Shader info log: ",
+                              m_fragmentOk, m_fragmentLog);
 
     m_program = glCreateProgram();
     glAttachShader(m_program, m_vertex);
@@ -43,6 +49,10 @@ Shader::Shader(const char* vertexSource, const char* fragmentSource)
     glGetProgramInfoLog(m_program, kLogLength, nullptr, log.data());
     std::printf("Program info log: %s\n", log.data());
     std::fflush(stdout);
+    GLint status = GL_FALSE;
+    glGetProgramiv(m_program, GL_LINK_STATUS, &status);
+    m_linked = status == GL_TRUE;
+    m_programLog = log.data();
 }
 
 Shader::~Shader() {

@@ -1,7 +1,10 @@
 #pragma once
 // A linked OpenGL program built from one vertex and one fragment source held
-// in memory. The compiler and linker logs are printed on standard output;
-// compile and link errors are not otherwise reported.
+// in memory. The compiler and linker logs are printed on standard output and
+// kept with the program, which also says whether each stage compiled and the
+// program linked.
+
+#include <string>
 
 class Shader {
 public:
@@ -27,6 +30,16 @@ public:
     void setUniform4f(const char* name, float x, float y, float z, float w);
     void setUniform1i(const char* name, int value);
 
+    // How the build went: each stage compiled, the program linked, and the
+    // logs as the driver gave them ("" when it had nothing to say).
+    bool vertexCompiled() const { return m_vertexOk; }
+    bool fragmentCompiled() const { return m_fragmentOk; }
+    bool linked() const { return m_linked; }
+    bool ok() const { return m_vertexOk && m_fragmentOk && m_linked; }
+    const std::string& vertexLog() const { return m_vertexLog; }
+    const std::string& fragmentLog() const { return m_fragmentLog; }
+    const std::string& programLog() const { return m_programLog; }
+
     unsigned int getProgram() const { return m_program; }
     unsigned int getVertexShader() const { return m_vertex; }
     unsigned int getFragmentShader() const { return m_fragment; }
@@ -35,4 +48,10 @@ private:
     unsigned int m_vertex;
     unsigned int m_fragment;
     unsigned int m_program;
+    bool m_vertexOk = false;
+    bool m_fragmentOk = false;
+    bool m_linked = false;
+    std::string m_vertexLog;
+    std::string m_fragmentLog;
+    std::string m_programLog;
 };

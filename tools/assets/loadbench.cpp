@@ -7,6 +7,7 @@
 // Needs a display (run it under xvfb-run on a headless machine).
 
 #include "bx/archive.h"
+#include "manifest.h"
 #include "gl/context.h"
 #include "gl/texture.h"
 
@@ -29,14 +30,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     Bx::Archive archive(path);
-    std::vector<std::string> names;
-    for (int i = 0; i <= 17; ++i) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "lyrics/%02d.png", i);
-        names.push_back(buf);
-    }
-    names.push_back("credit.png");
-    names.push_back("blue.png");
+    std::vector<std::string> names = Manifest::timelineImages();
+    names.push_back(Manifest::kBlue);
 
     // Wall time depends on what else the machine is doing; the CPU time of
     // the whole process (the driver's threads included) is printed beside it.

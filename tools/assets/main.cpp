@@ -9,6 +9,7 @@
 // list "tidewane.list"; ARCHIVE is the data archive to write.
 
 #include "images.h"
+#include "manifest.h"
 #include "mp3.h"
 #include "music.h"
 
@@ -29,25 +30,6 @@
 #include <vector>
 
 namespace {
-
-// The archive names in the order the production loads them.
-std::vector<std::string> loadOrder() {
-    std::vector<std::string> names = {"music.mp3", "preload.png"};
-    auto series = [&](const char* folder, int first, int last) {
-        for (int i = first; i <= last; ++i) {
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%s/%02d.png", folder, i);
-            names.push_back(buf);
-        }
-    };
-    series("queltwalk", 1, 8);
-    series("us", 1, 7);
-    series("logo", 1, 7);
-    series("lyrics", 0, 17);
-    names.push_back("credit.png");
-    names.push_back("blue.png");
-    return names;
-}
 
 bool makeFolder(const std::string& path) {
     return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
@@ -123,7 +105,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<std::string> names = loadOrder();
+    std::vector<std::string> names = Manifest::loadOrder();
     std::string list = dir + "/tidewane.list";
     {
         std::ofstream out(list);

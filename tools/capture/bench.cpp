@@ -10,17 +10,13 @@
 
 namespace {
 
-const char* const kPassNames[6] = {"cloud", "lattice", "credits", "column", "noisy box", "post"};
-// Where each scene's first stretch of playback begins; the sixth entry ends
-// the fifth scene.
-const double kSceneStarts[6] = {0.0, 26.336, 52.635, 80.593, 106.887, 133.197};
-
 } // namespace
 
 FrameRange sceneFrames(const ShowLayout& layout, int scene) {
     FrameRange range;
-    range.first = layout.timelineFrameAt(kSceneStarts[scene]);
-    range.end = layout.timelineFrameAt(kSceneStarts[scene + 1]);
+    // The schedule's first five stretches play the five programs in order.
+    range.first = layout.timelineFrameAt(kSchedule[scene].start);
+    range.end = layout.timelineFrameAt(kSchedule[scene + 1].start);
     return range;
 }
 
@@ -50,16 +46,20 @@ std::vector<PassTiming> runBenchmark(ShowRenderer& renderer, const ShowLayout& l
         if (all.count(f.index)) chosen[f.index] = f.timelineFrame;
     }
 
+    Production& show = renderer.production();
+    show.loadTimeline();
+    const DrawTarget target = renderer.target();
     GlTimer timer(useTimerQueries);
     method = timer.method();
     std::vector<PassTiming> timings;
     for (int pass = 0; pass < 6; ++pass) {
         const bool post = pass == 5;
         auto drawFrame = [&](const TimelineFrame& frame) {
+            bindTarget(target);
             if (post)
-                renderer.drawPost(frame);
+                show.drawPostPass(frame, target);
             else
-                renderer.drawScene(frame);
+                show.drawScenePass(frame, target);
         };
         // The first draw may finish compiling the program in the driver.
         drawFrame(chosen[wanted[pass].front()]);
@@ -67,11 +67,11 @@ std::vector<PassTiming> runBenchmark(ShowRenderer& renderer, const ShowLayout& l
         for (size_t i = 0; i < wanted[pass].size(); ++i) {
             const TimelineFrame& frame = chosen[wanted[pass][i]];
             ms.push_back(timer.measure([&]() { drawFrame(frame); }));
-            std::fprintf(stderr, "\rbench: %-9s frame %zu of %zu", kPassNames[pass], i + 1,
+            std::fprintf(stderr, "\rbench: %-9s frame %zu of %zu", kPrograms[pass].name, i + 1,
                          wanted[pass].size());
             std::fflush(stderr);
         }
-        timings.push_back(PassTiming{kPassNames[pass], medianOf(ms), percentileOf(ms, 95.0)});
+        timings.push_back(PassTiming{kPrograms[pass].name, medianOf(ms), percentileOf(ms, 95.0)});
     }
     std::fprintf(stderr, "\n");
     return timings;

@@ -9,10 +9,12 @@
 #include "renderer.h"
 #include "sequence.h"
 
-#include "gl/headless.h"
+#include "commandline.h"
 #include "locate.h"
+#include "scenes.h"
 
 #include "gltimer.h"
+#include "toolcontext.h"
 
 #include <atomic>
 #include <chrono>
@@ -59,6 +61,7 @@ void usage(const CaptureOptions& o) {
                 "                        [--archive PATH] [--headless] [--gpu N]\n"
                 "       tidewane-capture --bench [--size WxH] [--frames N] [--archive PATH]\n"
                 "                        [--headless] [--gpu N]\n"
+                "       tidewane-capture --help | --version\n"
                 "\n"
                 "Renders the show offline from tidewane.velk (found as the show finds it, or\n"
                 "--archive PATH), every frame at a fixed rate whatever the machine's speed,\n"
@@ -89,17 +92,12 @@ void usage(const CaptureOptions& o) {
                 "\n"
                 "At %d fps (pick another with --fps N --help):\n",
                 o.fps);
-    struct Part {
-        const char* name;
-        double playback;
-    };
-    const Part parts[] = {{"cloud", 0.0},     {"lattice", 26.336},    {"credits", 52.635},
-                          {"column", 80.593}, {"noisy box", 106.887}, {"cloud", 133.197}};
     std::printf("  %-12s from %8.3f s  (frame %lld)\n", "intro", 0.0, 0LL);
-    for (const Part& p : parts) {
-        const int64_t frame = layout.timelineFrameAt(p.playback);
-        std::printf("  %-12s from %8.3f s  (frame %lld, playback %.3f s)\n", p.name,
-                    layout.showTime(frame), static_cast<long long>(frame), p.playback);
+    for (const SceneStretch& p : kSchedule) {
+        const int64_t frame = layout.timelineFrameAt(p.start);
+        std::printf("  %-12s from %8.3f s  (frame %lld, playback %.3f s)\n",
+                    programInfo(p.program).name, layout.showTime(frame),
+                    static_cast<long long>(frame), double(p.start));
     }
     std::printf("  %-12s at   %8.3f s  (%lld frames)\n", "end",
                 layout.showTime(layout.totalFrames()),
@@ -218,14 +216,14 @@ int runCapture(const CaptureOptions& o) {
         stderr, "capturing frames %lld to %lld (%.3f to %.3f s of the show) at %dx%d, %d fps\n",
         static_cast<long long>(range.first), static_cast<long long>(range.end - 1),
         layout.showTime(range.first), layout.showTime(range.end), o.width, o.height, o.fps);
-    ShowSequence sequence(layout, music);
+    ShowSequence sequence(layout, music, &renderer->production());
     sequence.skipTo(range.first);
     Progress progress(range.count());
     std::vector<uint8_t> pixels;
+    const DrawTarget target = renderer->target();
     for (int64_t k = range.first; k < range.end; ++k) {
         if (g_interrupted) return fail("interrupted; nothing more was written", 130);
-        const ShowSequence::Frame frame = sequence.next();
-        renderer->draw(frame);
+        const ShowSequence::Frame frame = sequence.next(&target);
         renderer->read(pixels);
         if (!sink->write(frame.index, pixels, error)) return fail(error);
         progress.update(k - range.first + 1);
@@ -245,6 +243,10 @@ int main(int argc, char** argv) {
         return fail(error + " (see --help)", 2);
     if (options.help) {
         usage(options);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s\n", versionText("tidewane-capture").c_str());
         return 0;
     }
     if (!options.archiveGiven) options.archive = locateArchive();

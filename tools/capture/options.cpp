@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "size.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -37,13 +39,6 @@ bool parseSeconds(const std::string& text, double& value) {
     return true;
 }
 
-bool parseSize(const std::string& text, int& width, int& height) {
-    const size_t x = text.find('x');
-    if (x == std::string::npos) return false;
-    return parseInt(text.substr(0, x), 1, kMaxCaptureSide, width) &&
-           parseInt(text.substr(x + 1), 1, kMaxCaptureSide, height);
-}
-
 } // namespace
 
 CaptureOptions::Output outputKind(const std::string& path, std::string* container) {
@@ -61,17 +56,20 @@ CaptureOptions::Output outputKind(const std::string& path, std::string* containe
 
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o,
                          std::string& error) {
-    for (const std::string& a : args)
+    for (const std::string& a : args) {
         if (a == "--help" || a == "-h") o.help = true;
-    // With --help a mistake elsewhere does not matter: the help is shown.
+        if (a == "--version") o.version = true;
+    }
+    // With --help or --version a mistake elsewhere does not matter: the
+    // answer is given.
     auto fail = [&](const std::string& why) {
         error = why;
-        return o.help;
+        return o.help || o.version;
     };
 
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--help" || a == "-h") continue;
+        if (a == "--help" || a == "-h" || a == "--version") continue;
         if (a == "--bench" || a == "--headless") {
             (a == "--bench" ? o.bench : o.headless) = true;
             continue;
@@ -83,9 +81,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
         if (i + 1 >= args.size()) return fail(a + " needs a value");
         const std::string& v = args[++i];
         if (a == "--size") {
-            if (!parseSize(v, o.width, o.height))
-                return fail("--size wants WIDTHxHEIGHT, each 1 to " +
-                            std::to_string(kMaxCaptureSide) + " (got '" + v + "')");
+            if (!parseSize(v, o.width, o.height)) return fail(sizeError("--size", v));
         } else if (a == "--fps") {
             if (!parseInt(v, 1, kMaxCaptureFps, o.fps))
                 return fail("--fps wants a whole number of frames per second, 1 to " +
@@ -118,7 +114,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
                             "')");
         }
     }
-    if (o.help) return true;
+    if (o.help || o.version) return true;
 
     if (o.bench) {
         if (!o.out.empty() || o.hasFrom || o.hasTo)

@@ -23,18 +23,18 @@ struct CaptureOptions {
     bool bench = false;
     int benchFrames = 20;
     bool help = false;
+    bool version = false;
     bool headless = false; // --headless, or --gpu
     int gpu = -1;          // --gpu N; -1: the first device
 };
 
-// Largest width or height accepted; the driver may allow less.
-constexpr int kMaxCaptureSide = 16384;
 constexpr int kMaxCaptureFps = 1000;
 
 // Parses the arguments after the program name. Returns false with a one-line
 // reason in `error` for an unknown option, a missing or malformed value, or a
 // combination that cannot work (an odd size for a video, --out with
-// --bench, --from not before --to). --help wins over everything else.
+// --bench, --from not before --to). --help, then --version, win over
+// everything else.
 // --gpu N asks for a headless context on that device.
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& options,
                          std::string& error);

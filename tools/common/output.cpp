@@ -1,6 +1,6 @@
 #include "output.h"
 
-#include "support/png.h"
+#include "picture.h"
 
 #include <cerrno>
 #include <csignal>

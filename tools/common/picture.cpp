@@ -1,4 +1,4 @@
-#include "support/png.h"
+#include "picture.h"
 
 #include <png.h>
 

@@ -5,7 +5,8 @@
 #include "gl/framebuffer.h"
 #include "gl/headless.h"
 #include "gl/texture.h"
-#include "gltimer.h"
+#include "manifest.h"
+#include "toolcontext.h"
 
 #include <GL/glew.h>
 
@@ -18,22 +19,12 @@
 
 namespace {
 
-const char* const kMusic = "music.mp3";
-
 bool looseFileExists(const std::string& name) {
     struct stat st;
     return stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
-
-std::vector<std::string> showAssetNames() {
-    std::vector<std::string> names = {kMusic, "preload.png"};
-    for (const std::vector<std::string>& batch : {introImageNames(), timelineImageNames()})
-        names.insert(names.end(), batch.begin(), batch.end());
-    names.push_back(kBlueImage);
-    return names;
-}
 
 bool checkArchive(const std::string& path, std::string& error) {
     FILE* f = std::fopen(path.c_str(), "rb");
@@ -57,7 +48,7 @@ bool checkArchive(const std::string& path, std::string& error) {
     std::set<std::string> packed;
     for (const Bx::ArchiveFile* file : contents.files) packed.insert(file->name);
     Bx::releaseArchiveFiles(contents.files);
-    for (const std::string& name : showAssetNames())
+    for (const std::string& name : Manifest::loadOrder())
         if (!packed.count(name) && !looseFileExists(name)) {
             error = "the archive " + path + " has no " + name;
             return false;
@@ -98,8 +89,7 @@ ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height
 
     // The live driver's set-up up to the intro, in its order; nothing is
     // presented and the music comes from the decoded stream instead.
-    m_show.reset(new Production(archivePath, false, [] {}));
-    setIntroState();
+    m_show.reset(new Production(archivePath, width, height, MusicOpener(), [] {}));
 }
 
 // Members go in reverse order: every GL object, then the archive, then the
@@ -107,81 +97,22 @@ ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height
 ShowRenderer::~ShowRenderer() = default;
 
 const uint8_t* ShowRenderer::musicData() const {
-    return m_show->archive().getFile(kMusic)->data;
+    return m_show->archive().getFile(Manifest::kMusic)->data;
 }
 
 size_t ShowRenderer::musicSize() const {
-    return m_show->archive().getFile(kMusic)->size;
+    return m_show->archive().getFile(Manifest::kMusic)->size;
 }
 
-void ShowRenderer::bindCapture() {
-    glBindFramebuffer(GL_FRAMEBUFFER, m_capture->getId());
-    glViewport(0, 0, m_width, m_height);
-}
-
-void ShowRenderer::enterTimeline() {
-    // What the live driver does between the intro and the first timeline
-    // frame, with the scene's frame buffer at the capture's size.
-    if (m_inTimeline) return;
-    m_show->loadTimeline(m_width, m_height);
-    m_inTimeline = true;
-}
-
-void ShowRenderer::draw(const ShowSequence::Frame& frame, GlTimer* timer, double* sceneMs,
-                        double* postMs) {
-    if (frame.intro) {
-        bindCapture();
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawIntroFrame(m_show->intro(), frame.introFrame);
-        return;
-    }
-    enterTimeline();
-    bindCapture();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    auto scene = [&] {
-        drawScenePass(frame.timelineFrame, m_show->programs(), m_show->frameBuffer(),
-                      m_show->images());
-    };
-    // The scene pass leaves the window bound; the post pass comes here.
-    auto post = [&] {
-        bindCapture();
-        drawPostPass(frame.timelineFrame, m_show->programs(), m_show->frameBuffer(),
-                     m_show->images());
-    };
-    if (timer) {
-        *sceneMs = timer->measure(scene);
-        *postMs = timer->measure(post);
-    } else {
-        scene();
-        post();
-    }
-}
-
-Programs& ShowRenderer::programs() {
-    return m_show->programs();
-}
-
-unsigned int ShowRenderer::captureFramebuffer() const {
-    return m_capture->getId();
+DrawTarget ShowRenderer::target() const {
+    return DrawTarget{m_capture->getId(), m_width, m_height};
 }
 
 void ShowRenderer::read(std::vector<uint8_t>& rgba) {
     rgba.resize(size_t(m_width) * size_t(m_height) * 4);
-    bindCapture();
+    glBindFramebuffer(GL_FRAMEBUFFER, m_capture->getId());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, m_width, m_height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-}
-
-void ShowRenderer::drawScene(const TimelineFrame& frame) {
-    enterTimeline();
-    bindCapture();
-    drawScenePass(frame, m_show->programs(), m_show->frameBuffer(), m_show->images());
-}
-
-void ShowRenderer::drawPost(const TimelineFrame& frame) {
-    enterTimeline();
-    bindCapture();
-    drawPostPass(frame, m_show->programs(), m_show->frameBuffer(), m_show->images());
 }
 
 std::string ShowRenderer::rendererLine() const {

@@ -59,3 +59,17 @@ bool StudioControls::takeSave() {
     m_save = false;
     return save;
 }
+
+void FrameRate::add(double seconds) {
+    if (!(seconds > 0)) return;
+    m_times.push_back(seconds);
+    m_sum += seconds;
+    if (int(m_times.size()) > kFrames) {
+        m_sum -= m_times.front();
+        m_times.pop_front();
+    }
+}
+
+double FrameRate::fps() const {
+    return m_sum > 0 ? double(m_times.size()) / m_sum : 0.0;
+}

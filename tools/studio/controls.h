@@ -3,6 +3,8 @@
 // time, pause, jumps, the loop and its marks. The studio then steps the show
 // to the time this holds. Nothing here touches OpenGL or the sound device.
 
+#include <deque>
+
 #include <cstdint>
 
 enum class StudioKey {
@@ -64,4 +66,22 @@ private:
     bool m_quit = false;
     bool m_jumped = false;
     bool m_save = false;
+};
+
+// The frame rate shown: frames over the time they took, for the last
+// kFrames frames (the mean of their frame times), so one fast frame among
+// slow ones does not inflate it.
+class FrameRate {
+public:
+    static constexpr int kFrames = 30;
+    // One frame's time in seconds; non-positive times are ignored.
+    void add(double seconds);
+    // Frames a second over the frames kept; 0 before the first.
+    double fps() const;
+    // How many frames the rate is taken over.
+    double frames() const { return double(m_times.size()); }
+
+private:
+    std::deque<double> m_times;
+    double m_sum = 0;
 };

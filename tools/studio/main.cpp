@@ -10,13 +10,15 @@
 #include "stepper.h"
 
 #include "gltimer.h"
-#include "options.h"
 #include "output.h"
 #include "renderer.h"
 
 #include "bx/music.h"
+#include "commandline.h"
+#include "core.h"
 #include "gl/context.h"
 #include "locate.h"
+#include "size.h"
 #include "timeline.h"
 
 #include <GL/glew.h>
@@ -46,6 +48,7 @@ void usage(FILE* to) {
     std::fprintf(to,
         "usage: tidewane-studio [--size WxH] [--at S] [--rate N] [--paused]\n"
         "                       [--shaders DIR] [--archive PATH]\n"
+        "       tidewane-studio --help | --version\n"
         "\n"
         "Plays the show in a window for working on it: from any moment, paused,\n"
         "looped, with its numbers on screen and its GLSL rebuilt when a file changes.\n"
@@ -65,12 +68,17 @@ void usage(FILE* to) {
 }
 
 bool parse(const std::vector<std::string>& args, StudioOptions& o, std::string& error,
-           bool& help) {
+           bool& help, bool& version) {
     help = false;
+    version = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             help = true;
+            return true;
+        }
+        if (a == "--version") {
+            version = true;
             return true;
         }
         if (a == "--paused") {
@@ -84,15 +92,10 @@ bool parse(const std::vector<std::string>& args, StudioOptions& o, std::string& 
         const std::string& v = args[++i];
         char* end = nullptr;
         if (a == "--size") {
-            // The capture tool's rules for sizes.
-            CaptureOptions c;
-            std::string e;
-            if (!parseCaptureOptions({"--bench", "--size", v}, c, e)) {
-                error = "--size wants WIDTHxHEIGHT (got '" + v + "')";
+            if (!parseSize(v, o.width, o.height)) {
+                error = sizeError("--size", v);
                 return false;
             }
-            o.width = c.width;
-            o.height = c.height;
         } else if (a == "--at") {
             o.at = std::strtod(v.c_str(), &end);
             if (v.empty() || *end || !std::isfinite(o.at) || o.at < 0 ||
@@ -140,8 +143,6 @@ void onKey(GLFWwindow*, int key, int, int action, int mods) {
     }
 }
 
-const char* const kSceneNames[5] = {"cloud", "lattice", "credits", "column", "noisy box"};
-
 std::string format(const char* pattern, double a = 0, double b = 0, double c = 0) {
     char text[160];
     std::snprintf(text, sizeof text, pattern, a, b, c);
@@ -153,14 +154,18 @@ std::string format(const char* pattern, double a = 0, double b = 0, double c = 0
 int main(int argc, char** argv) {
     StudioOptions o;
     std::string error;
-    bool help = false;
-    if (!parse(std::vector<std::string>(argv + 1, argv + argc), o, error, help)) {
+    bool help = false, version = false;
+    if (!parse(std::vector<std::string>(argv + 1, argv + argc), o, error, help, version)) {
         std::fprintf(stderr, "tidewane-studio: %s\n\n", error.c_str());
         usage(stderr);
         return 2;
     }
     if (help) {
         usage(stdout);
+        return 0;
+    }
+    if (version) {
+        std::printf("%s\n", versionText("tidewane-studio").c_str());
         return 0;
     }
     if (o.archive.empty()) o.archive = locateArchive();
@@ -195,7 +200,8 @@ int main(int argc, char** argv) {
     Bx::Music player(musicFile);
 
     std::unique_ptr<ShaderReloader> reloader;
-    if (!o.shaders.empty()) reloader.reset(new ShaderReloader(o.shaders, renderer->programs()));
+    Production& show = renderer->production();
+    if (!o.shaders.empty()) reloader.reset(new ShaderReloader(o.shaders, show.programs()));
 
     ShowStepper stepper(o.rate, music);
     StudioControls controls(o.at, TimelineTables::kTimeLimit, o.paused);
@@ -216,13 +222,14 @@ int main(int argc, char** argv) {
 
     using Clock = std::chrono::steady_clock;
     Clock::time_point last = Clock::now();
-    double fps = 0;
+    FrameRate rate;
     std::vector<uint8_t> pixels;
+    const DrawTarget target = renderer->target();
     while (!controls.quit() && !renderer->context().closeRequested()) {
         const Clock::time_point now = Clock::now();
         const double dt = std::chrono::duration<double>(now - last).count();
         last = now;
-        if (dt > 0) fps = fps == 0 ? 1.0 / dt : 0.9 * fps + 0.1 / dt;
+        rate.add(dt);
         for (StudioKey key : g_keys) controls.press(key);
         g_keys.clear();
         controls.advance(dt);
@@ -232,7 +239,15 @@ int main(int argc, char** argv) {
 
         const ShowSequence::Frame& frame = stepper.frameAt(controls.time());
         double sceneMs = 0, postMs = 0;
-        renderer->draw(frame, timer.get(), &sceneMs, &postMs);
+        if (timer && !frame.intro) {
+            // The two passes timed apart; drawShowFrame draws them in this order.
+            show.loadTimeline();
+            beginTarget(target);
+            sceneMs = timer->measure([&] { show.drawScenePass(frame.timelineFrame, target); });
+            postMs = timer->measure([&] { show.drawPostPass(frame.timelineFrame, target); });
+        } else {
+            drawShowFrame(show, frame, target);
+        }
         if (controls.takeSave()) {
             renderer->read(pixels);
             PngFolderSink sink(".", o.width, o.height);
@@ -243,7 +258,7 @@ int main(int argc, char** argv) {
         }
 
         // The picture to the window, the numbers over it.
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, renderer->captureFramebuffer());
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glBlitFramebuffer(0, 0, o.width, o.height, 0, 0, o.width, o.height, GL_COLOR_BUFFER_BIT,
                           GL_NEAREST);
@@ -251,11 +266,14 @@ int main(int argc, char** argv) {
         if (controls.hud()) {
             const TimelineFrame& f = frame.timelineFrame;
             const Timeline& state = stepper.sequence().timeline();
+            const double fps = rate.fps();
             std::vector<std::string> lines = {
                 format("playback %7.3f s   scene clock %8.3f", f.t, f.time) +
                     (controls.paused() ? "   paused" : ""),
-                std::string("scene ") + kSceneNames[int(f.program)] +
-                    format("   %.1f fps", fps),
+                std::string("scene ") + programInfo(f.program).name +
+                    (fps > 0 ? format("   %.1f fps (mean of the last %.0f frames)", fps,
+                                      rate.frames())
+                             : std::string()),
                 timer ? format("GPU scene %.2f ms   post %.2f ms", sceneMs, postMs)
                       : std::string("GPU scene n/a   post n/a"),
                 format("lowFreq %.3f   bass %.3f   white %.3f", f.lowFreq, f.bass, f.white),

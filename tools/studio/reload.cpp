@@ -2,9 +2,9 @@
 
 #include "gl/shader.h"
 #include "shadertext.h"
+#include "scenes.h"
 #include "show.h"
 
-#include <GL/glew.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -14,25 +14,6 @@
 #include <set>
 
 namespace {
-
-const char* const kFragments[6] = {"cloud.glsl",  "lattice.glsl",  "credits.glsl",
-                                   "column.glsl", "noisybox.glsl", "post.glsl"};
-
-std::string shaderLog(GLuint shader) {
-    GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::string log(size_t(std::max(length, 1)), '\0');
-    glGetShaderInfoLog(shader, GLsizei(log.size()), nullptr, &log[0]);
-    return log.c_str();
-}
-
-std::string programLog(GLuint program) {
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::string log(size_t(std::max(length, 1)), '\0');
-    glGetProgramInfoLog(program, GLsizei(log.size()), nullptr, &log[0]);
-    return log.c_str();
-}
 
 std::string firstLine(const std::string& text) {
     const size_t end = text.find('\n');
@@ -65,7 +46,7 @@ int logLine(const std::string& log) {
 
 ShaderReloader::ShaderReloader(const std::string& folder, Programs& programs)
     : m_folder(folder), m_programs(programs) {
-    for (const char* fragment : kFragments) m_sources.push_back(Source{fragment, {}, {}});
+    for (const ProgramInfo& program : kPrograms) m_sources.push_back(Source{program.file, {}, {}});
     for (size_t i = 0; i < m_sources.size(); ++i) rebuild(i);
 }
 
@@ -102,10 +83,11 @@ bool ShaderReloader::poll() {
 void ShaderReloader::rebuild(size_t index) {
     const auto start = std::chrono::steady_clock::now();
     Source& source = m_sources[index];
-    const ShaderText vertex = readShaderText(m_folder + "/vertex.glsl");
+    const std::string vertexFile = m_folder + "/" + kVertexShader.file;
+    const ShaderText vertex = readShaderText(vertexFile);
     const ShaderText fragment = readShaderText(m_folder + "/" + source.fragment);
     // Watch what was read, or at least the files asked for.
-    source.files = vertex.ok ? vertex.files : std::vector<std::string>{m_folder + "/vertex.glsl"};
+    source.files = vertex.ok ? vertex.files : std::vector<std::string>{vertexFile};
     const std::vector<std::string>& more =
         fragment.ok ? fragment.files : std::vector<std::string>{m_folder + "/" + source.fragment};
     source.files.insert(source.files.end(), more.begin(), more.end());
@@ -116,17 +98,13 @@ void ShaderReloader::rebuild(size_t index) {
         source.error = !vertex.ok ? vertex.error : fragment.error;
     } else {
         std::unique_ptr<Shader> built(new Shader(vertex.text.c_str(), fragment.text.c_str()));
-        GLint vertexOk = 0, fragmentOk = 0, linked = 0;
-        glGetShaderiv(built->getVertexShader(), GL_COMPILE_STATUS, &vertexOk);
-        glGetShaderiv(built->getFragmentShader(), GL_COMPILE_STATUS, &fragmentOk);
-        glGetProgramiv(built->getProgram(), GL_LINK_STATUS, &linked);
-        if (!vertexOk)
-            source.error = located(vertex, shaderLog(built->getVertexShader()));
-        else if (!fragmentOk)
-            source.error = located(fragment, shaderLog(built->getFragmentShader()));
-        else if (!linked)
-            source.error = fragment.files.front() + ": " + firstLine(programLog(built->getProgram()));
-        else if (index < 5)
+        if (!built->vertexCompiled())
+            source.error = located(vertex, built->vertexLog());
+        else if (!built->fragmentCompiled())
+            source.error = located(fragment, built->fragmentLog());
+        else if (!built->linked())
+            source.error = fragment.files.front() + ": " + firstLine(built->programLog());
+        else if (index < size_t(kSceneCount))
             m_programs.scenes[index] = std::move(built);
         else
             m_programs.post = std::move(built);
