@@ -47,3 +47,17 @@ function(tidewane_add_bench_shaders)
   target_link_libraries(bench-shaders PRIVATE tidewane_tools)
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tidewane_add_bench_shaders)
+
+# The same programs as GLSL ES 3.00 for WebGL 2, made by the same tool from
+# the same files: a source that defines the same Shaders:: constants, which a
+# build drawing with WebGL 2 compiles in place of the desktop one. Made by
+# every build, so that a program the rewriting cannot take fails here.
+set(SHADER_GENERATED_ES ${CMAKE_BINARY_DIR}/generated/es/shaders.cpp)
+add_custom_command(
+  OUTPUT ${SHADER_GENERATED_ES}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/es
+  COMMAND tidewane-embed --es ${SHADER_GENERATED_ES} ${SHADER_SOURCE_DIR} ${SHADER_FILES}
+  DEPENDS ${SHADER_INPUTS} tidewane-embed
+  COMMENT "Embedding the GLSL programs as GLSL ES 3.00"
+  VERBATIM)
+add_custom_target(tidewane-shaders-es ALL DEPENDS ${SHADER_GENERATED_ES})

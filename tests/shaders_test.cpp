@@ -111,6 +111,75 @@ TEST(ShaderSources, FrontEndRejectsWhatGlsl110Forbids) {
     EXPECT_EQ(validate("void main() { gl_FragColor = vec4(1.0); }", "frag").exitStatus, 0);
 }
 
+// The reference front end on a vertex and a fragment shader in GLSL ES
+// 3.00, each checked and the two linked: what one writes, the other reads.
+CommandResult validateEs(const std::string& vertex, const std::string& fragment) {
+    TempDir dir;
+    writeFile(dir / "program.vert", vertex);
+    writeFile(dir / "program.frag", fragment);
+    return runCommand(std::string(TIDEWANE_GLSLANG_VALIDATOR) + " -l " + (dir / "program.vert") + " " +
+                      (dir / "program.frag"));
+}
+
+ShaderText esTextOf(const char* file) {
+    return toGlslEs300(readShaderText(std::string(TIDEWANE_SOURCE_DIR) + "/src/shaders/" + file));
+}
+
+TEST(ShaderSources, EsTextOfEveryProgramPassesTheFrontEndAndLinks) {
+    const ShaderText vertex = esTextOf("vertex.glsl");
+    ASSERT_TRUE(vertex.ok) << vertex.error;
+    for (const ProgramSource& p : programs()) {
+        if (std::string(p.stage) != "frag") continue;
+        SCOPED_TRACE(p.name);
+        const ShaderText fragment = esTextOf(p.file);
+        ASSERT_TRUE(fragment.ok) << fragment.error;
+        EXPECT_EQ(fragment.text.rfind("#version 300 es\n", 0), 0u);
+        EXPECT_EQ(fragment.lineOrigins.size(), size_t(std::count(fragment.text.begin(), fragment.text.end(), '\n')));
+        CommandResult r = validateEs(vertex.text, fragment.text);
+        EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+    }
+    // The rewriting is needed: the desktop text under the same header fails.
+    const std::string header = "#version 300 es\nprecision highp float;\n";
+    EXPECT_NE(validateEs(vertex.text, header + Shaders::credits).exitStatus, 0);
+}
+
+TEST(ShaderSources, EsRewritingChangesOnlyTheFixedFunctionNames) {
+    const std::string header = "#version 300 es\nprecision highp float;\n";
+    auto es = [](const std::string& text) {
+        ShaderText program;
+        program.ok = true;
+        program.text = text;
+        for (size_t i = 1; i <= size_t(std::count(text.begin(), text.end(), '\n')); ++i)
+            program.lineOrigins.push_back("p.glsl:" + std::to_string(i));
+        return toGlslEs300(program);
+    };
+    // Nothing to rewrite: only the header comes first. Names that merely
+    // contain a rewritten one, numbers and comments stay as they are.
+    const std::string plain = "// texture2D(gl_FragColor)\nuniform float texture2Dx;\n"
+                              "/* gl_Color\n */ float f(float x) { return x * 1.0e-3 + texture2Dx; }\n";
+    ShaderText t = es(plain);
+    ASSERT_TRUE(t.ok) << t.error;
+    EXPECT_EQ(t.text, header + plain);
+    EXPECT_EQ(t.lineOrigins.front(), "GLSL ES header:1");
+    EXPECT_EQ(t.lineOrigins.back(), "p.glsl:4");
+
+    t = es("void main() { gl_FragColor = texture2D(s, gl_TexCoord [ 0 ].xy); }\n");
+    EXPECT_EQ(t.text, header + "in vec4 tw_TexCoord0;\nout vec4 tw_FragColor;\n"
+                               "void main() { tw_FragColor = texture(s, tw_TexCoord0.xy); }\n");
+    t = es("void main() { gl_Position = gl_Vertex; gl_TexCoord[0] = gl_MultiTexCoord0; }\n");
+    EXPECT_EQ(t.text, header + "layout(location = 0) in vec4 tw_Vertex;\n"
+                               "layout(location = 1) in vec4 tw_MultiTexCoord0;\nout vec4 tw_TexCoord0;\n"
+                               "void main() { gl_Position = tw_Vertex; tw_TexCoord0 = tw_MultiTexCoord0; }\n");
+
+    // What has no form here is refused with the file and line.
+    EXPECT_EQ(es("#version 110\nvoid main() {}\n").error, "p.glsl:1: already has a #version line");
+    EXPECT_EQ(es("void main() {\n  gl_FragColor = gl_Color;\n}\n").error, "p.glsl:2: gl_Color has no GLSL ES 3.00 form");
+    t = es("\nvoid main() { vec4 c = gl_TexCoord[1]; }\n");
+    EXPECT_FALSE(t.ok);
+    EXPECT_EQ(t.error.rfind("p.glsl:2: ", 0), 0u) << t.error;
+    EXPECT_TRUE(t.text.empty());
+}
+
 class ShaderPrograms : public GlTest {};
 
 std::string shaderLog(GLuint shader) {

@@ -2,19 +2,35 @@
 // string constants of the namespace Shaders, with their shared blocks in
 // place (see readShaderText). Run by the build:
 //
-//     tidewane-embed OUTPUT.cpp SOURCE_DIR NAME=FILE...
+//     tidewane-embed [--es] OUTPUT.cpp SOURCE_DIR NAME=FILE...
 //
-// Each NAME=FILE makes Shaders::NAME from SOURCE_DIR/FILE.
+// Each NAME=FILE makes Shaders::NAME from SOURCE_DIR/FILE. With --es the
+// constants hold the GLSL ES 3.00 text made from the same files (see
+// toGlslEs300), for WebGL 2; without it, the files' text as it is.
 
 #include "shadertext.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: tidewane-embed OUTPUT.cpp SOURCE_DIR NAME=FILE...\n");
+    const char* usage = "usage: tidewane-embed [--es] OUTPUT.cpp SOURCE_DIR NAME=FILE...\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("%s"
+                    "Writes OUTPUT.cpp, which defines Shaders::NAME as the text of SOURCE_DIR/FILE\n"
+                    "with its #include lines resolved; with --es, as GLSL ES 3.00 made from it.\n",
+                    usage);
+        return 0;
+    }
+    const bool es = argc > 1 && std::strcmp(argv[1], "--es") == 0;
+    if (es) {
+        --argc;
+        ++argv;
+    }
+    if (argc < 4 || argv[1][0] == '-') {
+        std::fprintf(stderr, "%s", usage);
         return 2;
     }
     std::string out = "// Generated from the GLSL sources at build time; edits here are lost.\n"
@@ -26,7 +42,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tidewane-embed: '%s' is not NAME=FILE\n", argv[i]);
             return 2;
         }
-        const ShaderText program = readShaderText(std::string(argv[2]) + "/" + pair.substr(eq + 1));
+        ShaderText program = readShaderText(std::string(argv[2]) + "/" + pair.substr(eq + 1));
+        if (es) program = toGlslEs300(program);
         if (!program.ok) {
             std::fprintf(stderr, "tidewane-embed: %s\n", program.error.c_str());
             return 1;
