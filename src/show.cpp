@@ -23,7 +23,7 @@ TextureList loadImages(Bx::Archive& archive, const std::vector<std::string>& nam
     std::vector<EncodedImage> files;
     for (const std::string& name : names) {
         Bx::ArchiveFile* file = archive.getFile(name.c_str());
-        files.push_back(EncodedImage{file->data, file->size});
+        files.push_back(EncodedImage{file->data, file->size, name});
     }
     return loadTextures(files);
 }
@@ -71,7 +71,7 @@ void beginTarget(const DrawTarget& target) {
 
 std::unique_ptr<Texture> loadImage(Bx::Archive& archive, const std::string& name) {
     Bx::ArchiveFile* file = archive.getFile(name.c_str());
-    return std::unique_ptr<Texture>(new Texture(file->data, int(file->size)));
+    return std::unique_ptr<Texture>(new Texture(file->data, int(file->size), name));
 }
 
 void setVirtualScreen() {

@@ -26,8 +26,8 @@ LoadingScreen::LoadingScreen(const char* imagePath, const char* maskPath) : m_pr
     BX_ASSERT(fi != 0, "Error loading file \"" << imagePath << "\"");
     ArchiveFile* fm = Archive::ms_archive->getFile(maskPath);
     BX_ASSERT(fm != 0, "Error loading file \"" << maskPath << "\"");
-    m_image.reset(new Texture(fi->data, int(fi->size)));
-    m_mask.reset(new Texture(fm->data, int(fm->size)));
+    m_image.reset(new Texture(fi->data, int(fi->size), imagePath));
+    m_mask.reset(new Texture(fm->data, int(fm->size), maskPath));
     m_shader.reset(new Shader(kVertexSource, kFragmentSource));
     m_shader->bind();
     m_shader->setUniform1i("img", 0);

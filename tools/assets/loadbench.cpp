@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
         Bx::ArchiveFile* file = archive.getFile(name.c_str());
         auto start = Clock::now();
         double cpuStart = cpuNow();
-        textures.emplace_back(new Texture(file->data, int(file->size)));
+        textures.emplace_back(new Texture(file->data, int(file->size), name));
         glFinish();
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         double cpu = cpuNow() - cpuStart;
