@@ -195,3 +195,19 @@ TEST(StudioProgram, SavesTheCapturesFrameAtItsStartingTime) {
     EXPECT_TRUE(studioFrame.rgba == captureFrame.rgba);
     EXPECT_EQ(studioFrame.width, 160);
 }
+
+TEST(StudioFrameRate, IsFramesOverTheirTimeNotTheMeanOfRates) {
+    FrameRate rate;
+    EXPECT_EQ(rate.fps(), 0.0);
+    // One fast frame among slow ones (120 ms, as the cloud at 320x180 on a
+    // software renderer) must not lift the rate: 10 frames in 1.2 s.
+    for (int i = 0; i < 9; ++i) rate.add(0.1333);
+    rate.add(0.0003);
+    EXPECT_NEAR(rate.fps(), 10 / (9 * 0.1333 + 0.0003), 1e-9);
+    rate.add(0.0); // a zero interval (two frames on one clock tick) is no frame time
+    EXPECT_EQ(rate.frames(), 10.0);
+    // Only the last kFrames frames count.
+    for (int i = 0; i < FrameRate::kFrames; ++i) rate.add(0.02);
+    EXPECT_NEAR(rate.fps(), 50.0, 1e-6);
+    EXPECT_EQ(rate.frames(), double(FrameRate::kFrames));
+}
