@@ -1,28 +1,10 @@
 #include "commandline.h"
 
-#include <cctype>
-#include <cstdlib>
+#include "size.h"
 
 #ifndef TIDEWANE_VERSION
 #define TIDEWANE_VERSION "unknown"
 #endif
-
-namespace {
-
-// Largest side of a window or display mode accepted on the command line.
-const int kMaxSide = 16384;
-
-bool parseSide(const std::string& text, int32_t& value) {
-    if (text.empty() || text.size() > 5) return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    const long v = std::strtol(text.c_str(), nullptr, 10);
-    if (v < 1 || v > kMaxSide) return false;
-    value = int32_t(v);
-    return true;
-}
-
-} // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
@@ -53,12 +35,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--size") {
             if (i + 1 >= args.size()) return fail("--size needs a value, WIDTHxHEIGHT");
             const std::string& v = args[++i];
-            const size_t x = v.find('x');
-            int32_t w = 0, h = 0;
-            if (x == std::string::npos || !parseSide(v.substr(0, x), w) ||
-                !parseSide(v.substr(x + 1), h))
-                return fail("--size wants WIDTHxHEIGHT, each 1 to " + std::to_string(kMaxSide) +
-                            " (got '" + v + "')");
+            int w = 0, h = 0;
+            if (!parseSize(v, w, h)) return fail(sizeError("--size", v));
             line.settings.width = w;
             line.settings.height = h;
         } else {
