@@ -4,7 +4,8 @@
 # file regenerates it.
 
 set(SHADER_SOURCE_DIR ${CMAKE_SOURCE_DIR}/src/shaders)
-# name in Shaders:: = file in src/shaders. Blocks that several programs
+# name in Shaders:: = file in src/shaders, as the scene table (src/scenes.cpp)
+# has them: tidewane-embed refuses a list that differs from it. Blocks that several programs
 # share live in src/shaders/blocks and are put in place by a line
 # `#include "blocks/NAME.glsl"` (src/shadertext.h).
 set(SHADER_FILES
@@ -20,7 +21,8 @@ set(SHADER_FILES
 add_library(tidewane_shadertext STATIC ${CMAKE_SOURCE_DIR}/src/shadertext.cpp)
 target_include_directories(tidewane_shadertext PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(tidewane_core PUBLIC tidewane_shadertext)
-add_executable(tidewane-embed ${CMAKE_SOURCE_DIR}/tools/embed.cpp)
+add_executable(tidewane-embed ${CMAKE_SOURCE_DIR}/tools/embed.cpp
+  ${CMAKE_SOURCE_DIR}/src/scenes.cpp)
 target_link_libraries(tidewane-embed PRIVATE tidewane_shadertext)
 
 file(GLOB_RECURSE SHADER_INPUTS CONFIGURE_DEPENDS ${SHADER_SOURCE_DIR}/*.glsl)

@@ -1,7 +1,5 @@
 #include "scenes.h"
 
-#include "shaders.h"
-
 const ProgramInfo kPrograms[kSceneCount + 1] = {
     {"cloud", "cloud.glsl", "cloud", false},
     {"lattice", "lattice.glsl", "lattice", false},
@@ -25,12 +23,4 @@ SceneProgram sceneAt(float t) {
     for (const SceneStretch& s : kSchedule)
         if (t >= s.start) program = s.program;
     return program;
-}
-
-const char* fragmentSource(int index) {
-    // The embedded constants in the table's order.
-    const char* const sources[kSceneCount + 1] = {Shaders::cloud,  Shaders::lattice,
-                                                  Shaders::credits, Shaders::column,
-                                                  Shaders::noisyBox, Shaders::post};
-    return index >= 0 && index <= kSceneCount ? sources[index] : nullptr;
 }

@@ -34,7 +34,8 @@ extern const SceneStretch kSchedule[kStretchCount];
 // The scene program that plays at playback time t (half-open windows).
 SceneProgram sceneAt(float t);
 
-// The embedded fragment source of program `index` of kPrograms.
+// The embedded fragment source of program `index` of kPrograms (defined
+// with the program builder, beside the embedded sources).
 const char* fragmentSource(int index);
 
 inline const ProgramInfo& programInfo(SceneProgram p) { return kPrograms[int(p)]; }

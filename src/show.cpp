@@ -108,6 +108,15 @@ void drawIntroFrame(const IntroImages& images, const Intro::Frame& frame) {
     }
 }
 
+const char* fragmentSource(int index) {
+    // The embedded constants in the scene table's order; the build checks
+    // that the embedded files are the table's.
+    const char* const sources[kSceneCount + 1] = {Shaders::cloud,  Shaders::lattice,
+                                                  Shaders::credits, Shaders::column,
+                                                  Shaders::noisyBox, Shaders::post};
+    return index >= 0 && index <= kSceneCount ? sources[index] : nullptr;
+}
+
 Programs::Programs() = default;
 Programs::~Programs() = default;
 

@@ -5,6 +5,7 @@
 
 #include "support/gl.h"
 
+#include "gl/shader.h"
 #include "shaders.h"
 #include "shadertext.h"
 #include "support/files.h"
@@ -182,70 +183,39 @@ TEST(ShaderSources, EsRewritingChangesOnlyTheFixedFunctionNames) {
 
 class ShaderPrograms : public GlTest {};
 
-std::string shaderLog(GLuint shader) {
-    GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::string log(size_t(std::max(length, 1)), '\0');
-    glGetShaderInfoLog(shader, GLsizei(log.size()), nullptr, &log[0]);
-    return log.c_str();
-}
-
-std::string programLog(GLuint program) {
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::string log(size_t(std::max(length, 1)), '\0');
-    glGetProgramInfoLog(program, GLsizei(log.size()), nullptr, &log[0]);
-    return log.c_str();
-}
-
-GLuint compile(GLenum type, const char* source) {
-    GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    return shader;
-}
-
 TEST_F(ShaderPrograms, CompileAndLinkWithEmptyLogsAndReadTheirUniforms) {
-    GLuint vertex = compile(GL_VERTEX_SHADER, Shaders::vertex);
-    GLint ok = 0;
-    glGetShaderiv(vertex, GL_COMPILE_STATUS, &ok);
-    EXPECT_EQ(ok, GL_TRUE);
-    EXPECT_EQ(shaderLog(vertex), "");
-
     for (const ProgramSource& p : programs()) {
         if (std::string(p.stage) != "frag") continue;
         SCOPED_TRACE(p.name);
-        GLuint fragment = compile(GL_FRAGMENT_SHADER, p.source);
-        glGetShaderiv(fragment, GL_COMPILE_STATUS, &ok);
-        EXPECT_EQ(ok, GL_TRUE);
-        EXPECT_EQ(shaderLog(fragment), "");
-
-        GLuint program = glCreateProgram();
-        glAttachShader(program, vertex);
-        glAttachShader(program, fragment);
-        glLinkProgram(program);
-        glGetProgramiv(program, GL_LINK_STATUS, &ok);
-        EXPECT_EQ(ok, GL_TRUE);
-        EXPECT_EQ(programLog(program), "");
+        Shader program(Shaders::vertex, p.source);
+        EXPECT_TRUE(program.vertexCompiled());
+        EXPECT_TRUE(program.fragmentCompiled());
+        EXPECT_TRUE(program.linked());
+        EXPECT_EQ(program.vertexLog(), "");
+        EXPECT_EQ(program.fragmentLog(), "");
+        EXPECT_EQ(program.programLog(), "");
 
         // Active uniforms: every uniform the program is meant to read, and
         // nothing else (the scene programs declare bass but must not use it).
         GLint count = 0;
-        glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+        glGetProgramiv(program.getProgram(), GL_ACTIVE_UNIFORMS, &count);
         std::set<std::string> active;
         for (GLint i = 0; i < count; ++i) {
             char name[64] = {0};
             GLint size = 0;
             GLenum type = 0;
-            glGetActiveUniform(program, GLuint(i), sizeof name, nullptr, &size, &type, name);
+            glGetActiveUniform(program.getProgram(), GLuint(i), sizeof name, nullptr, &size, &type,
+                               name);
             active.insert(name);
         }
         EXPECT_EQ(active, p.reads);
-
-        glDeleteProgram(program);
-        glDeleteShader(fragment);
     }
-    glDeleteShader(vertex);
+    // A broken stage says so, with the compiler's words.
+    Shader broken(Shaders::vertex, "void main() { gl_FragColor = vec4(x); }");
+    EXPECT_TRUE(broken.vertexCompiled());
+    EXPECT_FALSE(broken.fragmentCompiled());
+    EXPECT_FALSE(broken.ok());
+    EXPECT_NE(broken.fragmentLog(), "");
 }
 
 } // namespace

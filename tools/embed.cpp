@@ -8,7 +8,10 @@
 // constants hold the GLSL ES 3.00 text made from the same files (see
 // toGlslEs300), for WebGL 2; without it, the files' text as it is.
 
+#include "scenes.h"
 #include "shadertext.h"
+
+#include <set>
 
 #include <cstdio>
 #include <cstring>
@@ -35,6 +38,16 @@ int main(int argc, char** argv) {
     }
     std::string out = "// Generated from the GLSL sources at build time; edits here are lost.\n"
                       "#include \"shaders.h\"\n\nnamespace Shaders {\n";
+    // The build's list of files must be the scene table's: every program and
+    // the vertex shader, each under its name in the table.
+    std::set<std::string> listed, expected = {std::string(kVertexShader.symbol) + "=" + kVertexShader.file};
+    for (const ProgramInfo& p : kPrograms) expected.insert(std::string(p.symbol) + "=" + p.file);
+    for (int i = 3; i < argc; ++i) listed.insert(argv[i]);
+    if (listed != expected) {
+        std::fprintf(stderr, "tidewane-embed: the GLSL files listed differ from the scene table "
+                             "(src/scenes.cpp); list every program as NAME=FILE from it\n");
+        return 2;
+    }
     for (int i = 3; i < argc; ++i) {
         const std::string pair = argv[i];
         const size_t eq = pair.find('=');
