@@ -13,7 +13,7 @@
 
 #include "audio/analyser.h"
 #include "audio/decoder.h"
-#include "bx/spectrum.h"
+#include "bx/smoothing.h"
 #include "core.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The include graph points one way. Floors, lowest first:
-#   0  src/math, src/audio, src/bx/{assert,archive,object,group,spectrum}
+#   0  src/math, src/audio, src/bx/{assert,archive,object,group,smoothing}
 #   1  src/gl (the GL layer)
 #   2  src/bx/{mesh,loadingscreen,music} (engine parts drawn with the GL layer)
 #   3  the show's core: src/{core,intro,manifest,scenes,sequence,show,shaders,
@@ -13,7 +13,7 @@ root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 floor() {
     case "$1" in
-    src/math/*|src/audio/*|src/bx/assert.*|src/bx/archive.*|src/bx/object.*|src/bx/group.*|src/bx/spectrum.*) echo 0 ;;
+    src/math/*|src/audio/*|src/bx/assert.*|src/bx/archive.*|src/bx/object.*|src/bx/group.*|src/bx/smoothing.*) echo 0 ;;
     src/gl/*) echo 1 ;;
     src/bx/*) echo 2 ;;
     src/core.*|src/intro.*|src/manifest.*|src/scenes.*|src/sequence.*|src/show.*|src/shaders.*|src/shadertext.*|src/size.*|src/timeline.*) echo 3 ;;

@@ -17,7 +17,7 @@
 
 #include "audio/system.h"
 #include "bx/archive.h"
-#include "bx/spectrum.h"
+#include "bx/smoothing.h"
 
 #include <memory>
 

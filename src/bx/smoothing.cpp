@@ -1,4 +1,4 @@
-#include "bx/spectrum.h"
+#include "bx/smoothing.h"
 
 #include <cstring>
 
