@@ -1,5 +1,6 @@
 // check-libraries: decodes PNG and MP3 files and runs one real FFT with the
-// C libraries the show uses (libpng with zlib, libmpg123, kissfft), printing
+// C libraries the show uses (libpng with zlib, libmpg123 through the show's
+// own decoder, kissfft), printing
 // what it found in a form that does not depend on the platform. Built twice
 // by scripts/web-deps --check, natively against the system's libraries and
 // with emcc against the ones built for WebAssembly; the two outputs must be
@@ -13,8 +14,9 @@
 //         the largest difference between two sample dumps; fails above
 //         TOLERANCE or when their lengths differ
 
+#include "audio/decoder.h"
+
 #include <kiss_fftr.h>
-#include <mpg123.h>
 #include <png.h>
 
 #include <cmath>
@@ -74,55 +76,18 @@ bool checkPng(const std::string& path, const std::vector<unsigned char>& bytes) 
     return true;
 }
 
-// The whole stream as interleaved 32-bit floats, gapless.
+// The whole stream as interleaved 32-bit floats, through the show's own
+// decoder (gapless, as the show hears it).
 bool checkMp3(const std::string& path, const std::vector<unsigned char>& bytes,
               const std::string& dump) {
-    int error = MPG123_OK;
-    mpg123_handle* h = mpg123_new(nullptr, &error);
-    if (!h) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), mpg123_plain_strerror(error));
+    const Audio::DecodedAudio audio = Audio::decodeMp3(bytes.data(), bytes.size());
+    if (!audio.ok()) {
+        std::fprintf(stderr, "%s: cannot decode: %s\n", path.c_str(), audio.error.c_str());
         return false;
     }
-    mpg123_param(h, MPG123_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
-    mpg123_format_none(h);
-    const long* rates = nullptr;
-    size_t nRates = 0;
-    mpg123_rates(&rates, &nRates);
-    for (size_t i = 0; i < nRates; ++i)
-        mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
-
-    std::vector<float> samples;
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    bool ok = mpg123_open_feed(h) == MPG123_OK;
-    const unsigned char* in = bytes.data();
-    size_t inSize = bytes.size();
-    while (ok) {
-        unsigned char* out = nullptr;
-        size_t done = 0;
-        off_t frame = 0;
-        const int r = mpg123_decode_frame(h, &frame, &out, &done);
-        if (r == MPG123_NEED_MORE) {
-            if (inSize == 0) break;
-            ok = mpg123_feed(h, in, inSize) == MPG123_OK;
-            inSize = 0;
-            continue;
-        }
-        if (r == MPG123_DONE) break;
-        if (r == MPG123_NEW_FORMAT) mpg123_getformat(h, &rate, &channels, &encoding);
-        else if (r != MPG123_OK) ok = false;
-        if (ok && done > 0) {
-            const float* f = reinterpret_cast<const float*>(out);
-            samples.insert(samples.end(), f, f + done / sizeof(float));
-        }
-    }
-    if (!ok || rate == 0) {
-        std::fprintf(stderr, "%s: cannot decode: %s\n", path.c_str(),
-                     rate == 0 ? "no audio found" : mpg123_strerror(h));
-        mpg123_delete(h);
-        return false;
-    }
-    mpg123_delete(h);
+    const std::vector<float>& samples = audio.samples;
+    const long rate = audio.sampleRate;
+    const int channels = audio.channels;
 
     std::ofstream file(dump, std::ios::binary);
     file.write(reinterpret_cast<const char*>(samples.data()), std::streamsize(samples.size() * sizeof(float)));
