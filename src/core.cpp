@@ -34,6 +34,14 @@ bool ShowCore::enterTimeline() {
     return true;
 }
 
+bool ShowCore::presented() {
+    if (m_host.present()) return true;
+    // The viewer closed the window: the show ends at once.
+    m_closed = true;
+    m_stage = Stage::Ended;
+    return false;
+}
+
 bool ShowCore::playFrame(const DrawTarget* target) {
     if (m_stage == Stage::Start) {
         if (m_production) setIntroState();
@@ -54,11 +62,7 @@ bool ShowCore::playFrame(const DrawTarget* target) {
         f.introFrame = m_intro.beginFrame(clock, reading);
         if (draw) drawDecisions(*m_production, f, *target);
         if (m_host.quitPressed()) m_quitDuringIntro = true;
-        if (!m_host.present()) {
-            m_closed = true;
-            m_stage = Stage::Ended;
-            return true;
-        }
+        if (!presented()) return true;
         m_intro.endFrame();
         return true;
     }
@@ -67,11 +71,7 @@ bool ShowCore::playFrame(const DrawTarget* target) {
     f.timelineFrame = m_timeline.step(t, m_host.spectrum());
     if (draw) drawDecisions(*m_production, f, *target);
     m_timeline.endFrame(t, m_host.quitPressed());
-    if (!m_host.present()) {
-        m_closed = true;
-        m_stage = Stage::Ended;
-        return true;
-    }
+    if (!presented()) return true;
     // After the swap: the flash decays by the clock's reading as it comes;
     // the frame's last time is narrowed like the frame's times.
     m_timeline.decayWhite(m_host.clock());

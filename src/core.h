@@ -67,6 +67,9 @@ public:
 private:
     enum class Stage { Start, Intro, Timeline, Ended };
     bool enterTimeline();
+    // Lets the host present the frame; false (the show ended) when the
+    // window was closed.
+    bool presented();
 
     ShowHost& m_host;
     Production* m_production;

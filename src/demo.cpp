@@ -1,13 +1,12 @@
 #include "demo.h"
 
-#include "commandline.h"
 #include "bx/music.h"
-#include "gl/context.h"
-#include "dialog.h"
-#include "locate.h"
+#include "commandline.h"
 #include "core.h"
+#include "dialog.h"
+#include "gl/context.h"
+#include "locate.h"
 
-#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
 #include <iostream>
