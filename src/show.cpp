@@ -167,6 +167,11 @@ Production::Production(const std::string& archivePath, int width, int height,
     };
     m_archive.reset(new Bx::Archive(archivePath.c_str()));
     done("archive read");
+    // The preload picture and the intro's images decode behind the music's
+    // and the programs' set-up.
+    std::vector<std::string> first = {Manifest::kPreload};
+    for (const std::string& name : Manifest::introImages()) first.push_back(name);
+    std::unique_ptr<ImageBatch> ahead = startBatch(first);
     if (openMusic) m_music = openMusic(*m_archive->getFile(Manifest::kMusic));
     done("music player (decoding goes on behind)");
     glEnable(GL_TEXTURE_2D);
@@ -174,31 +179,56 @@ Production::Production(const std::string& archivePath, int width, int height,
     done("six programs compiled and linked");
     // The preload picture stays on screen while the intro's images load.
     setVirtualScreen();
-    m_preload = loadImage(*m_archive, Manifest::kPreload);
+    m_preload = ahead ? ahead->upload() : loadImage(*m_archive, Manifest::kPreload);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     drawQuad(*m_preload, -960, -540, 960, 540);
     present();
     done("preload picture decoded, drawn, shown");
-    TextureList loaded = loadImages(*m_archive, Manifest::introImages());
+    TextureList loaded;
+    if (ahead)
+        while (loaded.size() + 1 < ahead->size()) loaded.push_back(ahead->upload());
+    else
+        loaded = loadImages(*m_archive, Manifest::introImages());
     size_t at = 0;
     take(loaded, at, Manifest::kWalkImages, m_intro.walk);
     take(loaded, at, Manifest::kUsImages, m_intro.us);
     take(loaded, at, Manifest::kLogoImages, m_intro.logo);
     done("first batch (22 intro images)");
+    // The second batch decodes during the intro.
+    std::vector<std::string> second = Manifest::timelineImages();
+    second.push_back(Manifest::kBlue);
+    m_second = startBatch(second);
 }
 
 Production::~Production() = default;
 
+std::unique_ptr<ImageBatch> Production::startBatch(const std::vector<std::string>& names) {
+    // A missing name leaves the batch to the usual loading, which stops the
+    // program naming the first missing one at the point it always has.
+    std::vector<EncodedImage> files;
+    for (const std::string& name : names) {
+        Bx::ArchiveFile* file = m_archive->findFile(name.c_str());
+        if (!file) return nullptr;
+        files.push_back(EncodedImage{file->data, file->size, name});
+    }
+    return std::unique_ptr<ImageBatch>(new ImageBatch(files, queryUploadCaps()));
+}
+
 void Production::loadTimeline() {
     if (timelineLoaded()) return;
-    TextureList loaded = loadImages(*m_archive, Manifest::timelineImages());
+    TextureList loaded;
+    if (m_second)
+        while (loaded.size() + 1 < m_second->size()) loaded.push_back(m_second->upload());
+    else
+        loaded = loadImages(*m_archive, Manifest::timelineImages());
     size_t at = 0;
     take(loaded, at, Manifest::kLyricImages, m_images.lyrics);
     m_images.credit = std::move(loaded[at]);
     setTimelineState();
     m_frameBuffer.reset(new FrameBuffer(m_width, m_height));
     m_frameBuffer->addRenderTarget(GL_RGBA8);
-    m_images.blue = loadImage(*m_archive, Manifest::kBlue);
+    m_images.blue = m_second ? m_second->upload() : loadImage(*m_archive, Manifest::kBlue);
+    m_second.reset();
 }
 
 void Production::drawScenePass(const TimelineFrame& frame, const DrawTarget& target) {

@@ -17,6 +17,7 @@ class Archive;
 struct ArchiveFile;
 }
 class FrameBuffer;
+class ImageBatch;
 class Shader;
 class Texture;
 
@@ -102,8 +103,10 @@ public:
     // with `openMusic` when one is given (it does not play yet); enables 2D
     // texturing; builds the six programs; sets the virtual screen, draws the
     // preload picture and calls `present` to show it; then loads the
-    // intro's images behind it. The scenes will be drawn at `width` x
-    // `height`.
+    // intro's images behind it. The preload picture and the intro's images
+    // decode on worker threads from the archive's reading on, and the
+    // second batch from the end of this set-up, through the intro. The
+    // scenes will be drawn at `width` x `height`.
     Production(const std::string& archivePath, int width, int height,
                const MusicOpener& openMusic, const std::function<void()>& present,
                const StepDone& stepDone = StepDone());
@@ -134,6 +137,10 @@ public:
     int height() const { return m_height; }
 
 private:
+    // The images called `names` decoding on worker threads from now on, or
+    // null when one of them is missing.
+    std::unique_ptr<ImageBatch> startBatch(const std::vector<std::string>& names);
+
     int m_width;
     int m_height;
     std::unique_ptr<Bx::Archive> m_archive;
@@ -143,4 +150,7 @@ private:
     IntroImages m_intro;
     TimelineImages m_images;
     std::unique_ptr<FrameBuffer> m_frameBuffer;
+    // The second batch, decoding from the intro's start until loadTimeline
+    // uploads it; it borrows the archive's bytes, so it goes first.
+    std::unique_ptr<ImageBatch> m_second;
 };

@@ -265,7 +265,13 @@ TEST_F(Show, MissingImageStopsWhenItsBatchLoads) {
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     start();
     confirmLauncher();
+    // The second batch is decoded during the intro, but a missing image still
+    // stops the show only when the intro has played (52 steps of more than a
+    // tenth of a second).
+    ASSERT_TRUE(waitForIntro(20)) << m_process->out();
+    const double introSeen = monotonicSeconds();
     ASSERT_TRUE(m_process->waitFor(60));
+    EXPECT_GT(monotonicSeconds() - introSeen, 4.0);
     EXPECT_EQ(m_process->exitStatus(), 128 + SIGABRT);
     std::string out = m_process->out();
     EXPECT_NE(out.find("\n   * message: Cannot find specified file lyrics/05.png\n"),

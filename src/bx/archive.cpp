@@ -139,6 +139,12 @@ Archive::~Archive() {
 }
 
 ArchiveFile* Archive::getFile(const char* name) {
+    ArchiveFile* file = findFile(name);
+    if (!file) BX_ASSERT(0, "Cannot find specified file " << name);
+    return file;
+}
+
+ArchiveFile* Archive::findFile(const char* name) {
     BX_ASSERT(std::strlen(name) <= kMaxNameLength,
               "File name longer than 255 characters: " << name);
 
@@ -166,8 +172,6 @@ ArchiveFile* Archive::getFile(const char* name) {
 
     for (uint32_t i = 0; i < m_nFiles; ++i)
         if (std::strcmp(m_files[i]->name, name) == 0) return m_files[i];
-
-    BX_ASSERT(0, "Cannot find specified file " << name);
     return nullptr;
 }
 

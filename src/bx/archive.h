@@ -56,6 +56,9 @@ public:
     // The file called `name`: a loose file in the working directory if one
     // exists, else the first packed entry of that name. Never returns null.
     ArchiveFile* getFile(const char* name);
+    // As getFile, but null when there is no such file, so that a caller can
+    // look ahead without stopping the program.
+    ArchiveFile* findFile(const char* name);
     // The packed entry at `index` in file order.
     ArchiveFile* getFile(unsigned int index);
     unsigned int getNumFiles() const { return m_nFiles; }

@@ -134,57 +134,75 @@ void Texture::setFilter(bool linearMin, bool linearMag) {
     unbind();
 }
 
-std::vector<std::unique_ptr<Texture>> loadTextures(const std::vector<EncodedImage>& files) {
-    const size_t count = files.size();
-    const UploadCaps caps = queryUploadCaps();
-    std::vector<PreparedImage> prepared(count);
-    std::vector<std::exception_ptr> failures(count);
-    std::vector<char> ready(count, 0);
+// What the workers and the uploading thread share.
+struct ImageBatch::Shared {
+    std::vector<EncodedImage> files;
+    UploadCaps caps;
+    std::vector<PreparedImage> prepared;
+    std::vector<std::exception_ptr> failures;
+    std::vector<char> ready;
     std::mutex mutex;
     std::condition_variable readyChanged;
     std::atomic<size_t> next{0};
+};
 
-    auto work = [&] {
-        for (size_t i = next++; i < count; i = next++) {
+ImageBatch::ImageBatch(std::vector<EncodedImage> files, const UploadCaps& caps, int workers)
+    : m_shared(new Shared) {
+    Shared& s = *m_shared;
+    s.files = std::move(files);
+    s.caps = caps;
+    const size_t count = s.files.size();
+    s.prepared.resize(count);
+    s.failures.resize(count);
+    s.ready.assign(count, 0);
+    auto work = [&s, count] {
+        for (size_t i = s.next++; i < count; i = s.next++) {
             PreparedImage image;
             std::exception_ptr failure;
             try {
-                image = prepareImage(files[i].data, files[i].size, caps);
+                image = prepareImage(s.files[i].data, s.files[i].size, s.caps);
             } catch (...) {
                 failure = std::current_exception();
             }
-            std::lock_guard<std::mutex> lock(mutex);
-            prepared[i] = std::move(image);
-            failures[i] = failure;
-            ready[i] = 1;
-            readyChanged.notify_all();
+            std::lock_guard<std::mutex> lock(s.mutex);
+            s.prepared[i] = std::move(image);
+            s.failures[i] = failure;
+            s.ready[i] = 1;
+            s.readyChanged.notify_all();
         }
     };
-    // The workers are joined on every way out, a throw included; one that
-    // is told to stop takes no further image.
-    struct Workers {
-        std::vector<std::thread> threads;
-        std::atomic<size_t>& next;
-        size_t count;
-        ~Workers() {
-            next = count;
-            for (std::thread& t : threads) t.join();
-        }
-    } workers{{}, next, count};
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    for (size_t i = 0; i < std::min(cores, count); ++i) workers.threads.emplace_back(work);
+    const size_t threads = workers > 0 ? size_t(workers) : cores;
+    for (size_t i = 0; i < std::min(threads, count); ++i) m_threads.emplace_back(work);
+}
 
-    std::vector<std::unique_ptr<Texture>> textures;
-    textures.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        PreparedImage image;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            readyChanged.wait(lock, [&] { return ready[i] != 0; });
-            if (failures[i]) std::rethrow_exception(failures[i]);
-            image = std::move(prepared[i]);
-        }
-        textures.emplace_back(new Texture(image, files[i].name));
+ImageBatch::~ImageBatch() {
+    // A worker that is told to stop takes no further image.
+    m_shared->next = m_shared->files.size();
+    for (std::thread& t : m_threads) t.join();
+}
+
+size_t ImageBatch::size() const {
+    return m_shared->files.size();
+}
+
+std::unique_ptr<Texture> ImageBatch::upload() {
+    Shared& s = *m_shared;
+    const size_t i = m_uploaded++;
+    PreparedImage image;
+    {
+        std::unique_lock<std::mutex> lock(s.mutex);
+        s.readyChanged.wait(lock, [&] { return s.ready[i] != 0; });
+        if (s.failures[i]) std::rethrow_exception(s.failures[i]);
+        image = std::move(s.prepared[i]);
     }
+    return std::unique_ptr<Texture>(new Texture(image, s.files[i].name));
+}
+
+std::vector<std::unique_ptr<Texture>> loadTextures(const std::vector<EncodedImage>& files) {
+    ImageBatch batch(files, queryUploadCaps());
+    std::vector<std::unique_ptr<Texture>> textures;
+    textures.reserve(files.size());
+    while (textures.size() < files.size()) textures.push_back(batch.upload());
     return textures;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 // What the current context takes; without a context, nothing.
@@ -74,6 +75,33 @@ struct EncodedImage {
 // error ("(unnamed)" for an empty name): an image that cannot be used is
 // left out and the program goes on.
 void reportUnusableImage(const std::string& name, const std::string& problem);
+
+// Images decoded and compressed on worker threads from the moment the batch
+// is made, for the GL thread to upload in order when it needs them, so that
+// the decoding runs behind whatever the GL thread does meanwhile. The
+// encoded bytes are borrowed until the batch is gone.
+class ImageBatch {
+public:
+    // Starts `workers` threads (0: one per core) on `files` for `caps`
+    // (queryUploadCaps of the context that will upload them).
+    ImageBatch(std::vector<EncodedImage> files, const UploadCaps& caps, int workers = 0);
+    // Stops the workers after the image each is on and joins them.
+    ~ImageBatch();
+    ImageBatch(const ImageBatch&) = delete;
+    ImageBatch& operator=(const ImageBatch&) = delete;
+
+    // The next image in order as a texture, waiting for it to be prepared
+    // (an image that cannot be used is named as for Texture). A worker's
+    // exception is thrown here. Needs the Context; at most size() calls.
+    std::unique_ptr<Texture> upload();
+    size_t size() const;
+
+private:
+    struct Shared;
+    std::unique_ptr<Shared> m_shared;
+    std::vector<std::thread> m_threads;
+    size_t m_uploaded = 0;
+};
 
 // Textures for `files`, the same as constructing each in turn from memory:
 // the images are decoded and compressed on one worker thread per core and
