@@ -115,6 +115,9 @@ int main(int argc, char** argv) {
         stepStart = now;
     };
     try {
+        // As the show does: the archive and the first pictures are read and
+        // decoded while the window and its context are made.
+        Prefetch prefetch(archivePath);
         Context context(width, height, false);
         step("window and GL context");
         double preloadShown = 0;
@@ -127,7 +130,8 @@ int main(int argc, char** argv) {
                         [&](const char* name) {
                             glFinish();
                             step(name);
-                        });
+                        },
+                        &prefetch);
 
         setIntroState();
         Intro steps;
@@ -138,6 +142,18 @@ int main(int argc, char** argv) {
         step("first intro frame drawn and shown");
         const double firstIntroFrame = wallSeconds() - run;
 
+        // The rest of the intro at its own pace, as the show plays it; the
+        // second batch decodes behind it and goes up a picture a frame.
+        glfwSetTime(0.0);
+        while (!steps.done()) {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            const double clock = glfwGetTime();
+            drawIntroFrame(show.intro(), steps.beginFrame(clock, glfwGetTime()));
+            context.swapBuffers();
+            show.uploadAhead();
+            steps.endFrame();
+        }
+        glFinish();
         const double batchStart = wallSeconds();
         show.loadTimeline();
         glFinish();
@@ -197,7 +213,7 @@ int main(int argc, char** argv) {
         std::printf("%-44s %10s\n", "measure", "value");
         std::printf("%-44s %8.1f ms\n", "Run to preload picture on screen", preloadShown * 1e3);
         std::printf("%-44s %8.1f ms\n", "Run to first intro frame on screen", firstIntroFrame * 1e3);
-        std::printf("%-44s %8.1f ms\n", "second batch (lyrics, credit, blue)", secondBatch * 1e3);
+        std::printf("%-44s %8.1f ms\n", "hold on the intro's last frame (2nd batch)", secondBatch * 1e3);
         std::printf("%-44s %8.2f us\n", "timeline step, six spectrum updates", stepMicros);
         std::printf("%-44s %8.2f us\n", "uniforms of both passes", uniformMicros);
         std::printf("%-44s %8.2f us  (target under 100 us)\n", "CPU per frame outside drawing",

@@ -63,6 +63,7 @@ bool ShowCore::playFrame(const DrawTarget* target) {
         if (draw) drawDecisions(*m_production, f, *target);
         if (m_host.quitPressed()) m_quitDuringIntro = true;
         if (!presented()) return true;
+        if (m_production) m_production->uploadAhead();
         m_intro.endFrame();
         return true;
     }

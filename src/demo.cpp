@@ -56,12 +56,16 @@ void runDemo(int width, int height, bool fullscreen) {
     // Objects scoped to the run are declared so that they are destroyed in
     // the teardown order: the production (post pass, music, archive with the
     // rest it made), then the context.
+    // The archive and the first pictures are read and decoded while the
+    // window and its context are made.
+    const std::string archive = locateArchive();
+    Prefetch prefetch(archive);
     Context context(width, height, fullscreen);
     // A press of Escape is remembered until it is read, so a quick tap is not
     // lost between two slow frames.
     glfwSetInputMode(context.window(), GLFW_STICKY_KEYS, GLFW_TRUE);
     Production show(
-        locateArchive(), width, height, openPlayerMusic, [&] { context.swapBuffers(); });
+        archive, width, height, openPlayerMusic, [&] { context.swapBuffers(); }, {}, &prefetch);
 
     // A window closed by the user ends the show at once.
     if (context.closeRequested()) return;

@@ -1,7 +1,6 @@
 #include "show.h"
 
 #include "bx/archive.h"
-#include "bx/music.h"
 #include "gl/framebuffer.h"
 #include "gl/quad.h"
 #include "gl/rendertarget.h"
@@ -11,6 +10,8 @@
 #include "shaders.h"
 
 #include <GL/glew.h>
+
+#include <sys/stat.h>
 
 #include <cstdio>
 
@@ -158,20 +159,85 @@ void setPostUniforms(Shader& post, const TimelineFrame& frame) {
     post.setUniform1i("rt1", 1);
 }
 
+namespace {
+
+// The preload picture, then the intro's images.
+std::vector<std::string> firstPictures() {
+    std::vector<std::string> names = {Manifest::kPreload};
+    for (const std::string& name : Manifest::introImages()) names.push_back(name);
+    return names;
+}
+
+// What a prefetch decodes for before any context exists: what a desktop
+// driver offers. A context that takes less gets pictures decoded anew.
+UploadCaps likelyCaps() {
+    UploadCaps caps;
+    caps.dxt = true;
+    caps.npot = true;
+    caps.maxSide = int(kMaxImageSide);
+    return caps;
+}
+
+bool sameCaps(const UploadCaps& a, const UploadCaps& b) {
+    return a.dxt == b.dxt && a.npot == b.npot && a.maxSide >= b.maxSide;
+}
+
+} // namespace
+
+Prefetch::Prefetch(const std::string& archivePath)
+    : m_thread([this, archivePath] { run(archivePath); }) {}
+
+Prefetch::~Prefetch() {
+    join();
+}
+
+void Prefetch::join() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void Prefetch::run(const std::string& archivePath) {
+    // The archive is read here only when it is sure to read without a fatal
+    // assertion, which must come once the window is open.
+    FILE* f = std::fopen(archivePath.c_str(), "rb");
+    if (!f) return;
+    struct stat st;
+    const bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+    Bx::ArchiveContents contents;
+    if (regular) contents = Bx::readArchiveEntries(f, uint64_t(st.st_size));
+    std::fclose(f);
+    Bx::releaseArchiveFiles(contents.files);
+    if (!regular || !contents.error.empty() || Bx::Archive::ms_archive) return;
+    m_archive.reset(new Bx::Archive(archivePath.c_str()));
+    std::vector<EncodedImage> files;
+    for (const std::string& name : firstPictures()) {
+        Bx::ArchiveFile* file = m_archive->findFile(name.c_str());
+        if (!file) return;
+        files.push_back(EncodedImage{file->data, file->size, name});
+    }
+    m_first.reset(new ImageBatch(files, likelyCaps()));
+}
+
 Production::Production(const std::string& archivePath, int width, int height,
                        const MusicOpener& openMusic, const std::function<void()>& present,
-                       const StepDone& stepDone)
+                       const StepDone& stepDone, Prefetch* prefetch)
     : m_width(width), m_height(height) {
     auto done = [&](const char* step) {
         if (stepDone) stepDone(step);
     };
-    m_archive.reset(new Bx::Archive(archivePath.c_str()));
+    std::unique_ptr<ImageBatch> ahead;
+    if (prefetch) {
+        prefetch->join();
+        // The batch borrows the archive's bytes: the archive comes too.
+        if (prefetch->m_first && sameCaps(queryUploadCaps(), likelyCaps()))
+            ahead = std::move(prefetch->m_first);
+        prefetch->m_first.reset();
+        m_archive = std::move(prefetch->m_archive);
+    }
+    if (!m_archive) m_archive.reset(new Bx::Archive(archivePath.c_str()));
     done("archive read");
     // The preload picture and the intro's images decode behind the music's
-    // and the programs' set-up.
-    std::vector<std::string> first = {Manifest::kPreload};
-    for (const std::string& name : Manifest::introImages()) first.push_back(name);
-    std::unique_ptr<ImageBatch> ahead = startBatch(first);
+    // and the programs' set-up, if they have not begun already.
+    if (!ahead) ahead = startBatch(firstPictures());
     if (openMusic) m_music = openMusic(*m_archive->getFile(Manifest::kMusic));
     done("music player (decoding goes on behind)");
     glEnable(GL_TEXTURE_2D);
@@ -214,9 +280,16 @@ std::unique_ptr<ImageBatch> Production::startBatch(const std::vector<std::string
     return std::unique_ptr<ImageBatch>(new ImageBatch(files, queryUploadCaps()));
 }
 
+void Production::uploadAhead() {
+    // The lyrics and the credit, one a frame as they are ready; "blue.png"
+    // waits for the frame buffer, so the textures keep their order.
+    if (m_second && m_second->uploaded() + 1 < m_second->size() && m_second->nextReady())
+        m_early.push_back(m_second->upload());
+}
+
 void Production::loadTimeline() {
     if (timelineLoaded()) return;
-    TextureList loaded;
+    TextureList loaded = std::move(m_early);
     if (m_second)
         while (loaded.size() + 1 < m_second->size()) loaded.push_back(m_second->upload());
     else

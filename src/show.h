@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Bx {
@@ -89,6 +90,29 @@ void setTimelineState();
 void setSceneUniforms(Shader& scene, const TimelineFrame& frame);
 void setPostUniforms(Shader& post, const TimelineFrame& frame);
 
+// The archive and the first pictures, read and decoded on threads of their
+// own from before the window exists, for a Production to take over. It
+// gives up quietly on anything unexpected (an archive that cannot be read,
+// a missing picture): the Production then reads and loads as usual and
+// stops the program at the same point with the same message.
+class Prefetch {
+public:
+    explicit Prefetch(const std::string& archivePath);
+    // Waits for the reading; stops the decoding that was not taken.
+    ~Prefetch();
+    Prefetch(const Prefetch&) = delete;
+    Prefetch& operator=(const Prefetch&) = delete;
+
+private:
+    friend class Production;
+    void run(const std::string& archivePath);
+    void join();
+
+    std::thread m_thread;
+    std::unique_ptr<Bx::Archive> m_archive;
+    std::unique_ptr<ImageBatch> m_first; // "preload.png", then the intro's images
+};
+
 // The production's set-up in the driver's order, written once for every
 // host. It owns what the set-up makes; its members go in the teardown order:
 // the frame buffer, the images, the programs (the post pass with them), the
@@ -107,12 +131,18 @@ public:
     // decode on worker threads from the archive's reading on, and the
     // second batch from the end of this set-up, through the intro. The
     // scenes will be drawn at `width` x `height`.
+    // With a `prefetch` made for the same archive, its archive and decoded
+    // pictures are taken over where the context can use them as they are.
     Production(const std::string& archivePath, int width, int height,
                const MusicOpener& openMusic, const std::function<void()>& present,
-               const StepDone& stepDone = StepDone());
+               const StepDone& stepDone = StepDone(), Prefetch* prefetch = nullptr);
     ~Production();
     Production(const Production&) = delete;
     Production& operator=(const Production&) = delete;
+
+    // During the intro, after a frame is shown: uploads the next image of the
+    // second batch if it is decoded, so little is left for loadTimeline.
+    void uploadAhead();
 
     // After the intro, with its last frame on screen: the lyrics and
     // "credit.png", the timeline's drawing state, the frame buffer with its
@@ -153,4 +183,5 @@ private:
     // The second batch, decoding from the intro's start until loadTimeline
     // uploads it; it borrows the archive's bytes, so it goes first.
     std::unique_ptr<ImageBatch> m_second;
+    TextureList m_early; // the second batch's textures uploaded during the intro
 };

@@ -186,6 +186,12 @@ size_t ImageBatch::size() const {
     return m_shared->files.size();
 }
 
+bool ImageBatch::nextReady() const {
+    Shared& s = *m_shared;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return m_uploaded < s.files.size() && s.ready[m_uploaded] != 0;
+}
+
 std::unique_ptr<Texture> ImageBatch::upload() {
     Shared& s = *m_shared;
     const size_t i = m_uploaded++;

@@ -94,7 +94,10 @@ public:
     // (an image that cannot be used is named as for Texture). A worker's
     // exception is thrown here. Needs the Context; at most size() calls.
     std::unique_ptr<Texture> upload();
+    // Whether the next image is prepared, so that upload() would not wait.
+    bool nextReady() const;
     size_t size() const;
+    size_t uploaded() const { return m_uploaded; }
 
 private:
     struct Shared;
