@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
         std::printf("\nthe start, step by step\n");
         for (const auto& s : startSteps) std::printf("  %-42s %8.1f ms\n", s.first.c_str(), s.second * 1e3);
         std::printf("second batch on one thread, in all (%u cores share it)\n",
-                    std::thread::hardware_concurrency());
+                    availableCores());
         std::printf("  %-42s %8.1f ms\n", "PNG decoding", decodeSeconds * 1e3);
         std::printf("  %-42s %8.1f ms\n", "row flip and DXT compression", compressSeconds * 1e3);
         std::printf("  %-42s %8.1f ms\n", "upload", uploadSeconds * 1e3);

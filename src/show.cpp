@@ -196,6 +196,8 @@ void Prefetch::join() {
 }
 
 void Prefetch::run(const std::string& archivePath) {
+    // On one core the decoding would only slow the window's making down.
+    if (availableCores() < 2) return;
     // The archive is read here only when it is sure to read without a fatal
     // assertion, which must come once the window is open.
     FILE* f = std::fopen(archivePath.c_str(), "rb");

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <exception>
 #include <mutex>
+#include <sched.h>
 #include <thread>
 
 // The library's own answers to whether S3TC and sides that are not powers of
@@ -171,8 +172,7 @@ ImageBatch::ImageBatch(std::vector<EncodedImage> files, const UploadCaps& caps, 
             s.readyChanged.notify_all();
         }
     };
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t threads = workers > 0 ? size_t(workers) : cores;
+    const size_t threads = workers > 0 ? size_t(workers) : availableCores();
     for (size_t i = 0; i < std::min(threads, count); ++i) m_threads.emplace_back(work);
 }
 
@@ -184,6 +184,12 @@ ImageBatch::~ImageBatch() {
 
 size_t ImageBatch::size() const {
     return m_shared->files.size();
+}
+
+unsigned availableCores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 bool ImageBatch::nextReady() const {

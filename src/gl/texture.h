@@ -76,13 +76,16 @@ struct EncodedImage {
 // left out and the program goes on.
 void reportUnusableImage(const std::string& name, const std::string& problem);
 
+// The cores this process may run on (its CPU affinity), at least 1.
+unsigned availableCores();
+
 // Images decoded and compressed on worker threads from the moment the batch
 // is made, for the GL thread to upload in order when it needs them, so that
 // the decoding runs behind whatever the GL thread does meanwhile. The
 // encoded bytes are borrowed until the batch is gone.
 class ImageBatch {
 public:
-    // Starts `workers` threads (0: one per core) on `files` for `caps`
+    // Starts `workers` threads (0: one per available core) on `files` for `caps`
     // (queryUploadCaps of the context that will upload them).
     ImageBatch(std::vector<EncodedImage> files, const UploadCaps& caps, int workers = 0);
     // Stops the workers after the image each is on and joins them.
