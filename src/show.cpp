@@ -9,7 +9,7 @@
 #include "manifest.h"
 #include "shaders.h"
 
-#include <GL/glew.h>
+#include "gl/api.h"
 
 #include <sys/stat.h>
 
@@ -38,23 +38,17 @@ void take(TextureList& from, size_t& at, size_t count, TextureList& into) {
 // bottom-left, top-left, top-right, bottom-right.
 void drawQuad(Texture& texture, float left, float bottom, float right, float top) {
     texture.bind(0);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0); glVertex2f(left, bottom);
-    glTexCoord2f(0, 1); glVertex2f(left, top);
-    glTexCoord2f(1, 1); glVertex2f(right, top);
-    glTexCoord2f(1, 0); glVertex2f(right, bottom);
-    glEnd();
+    drawFlatQuad(left, bottom, right, top);
     texture.unbind();
 }
 
 void drawFigure(const IntroImages& images, int walkFrame, float x) {
-    glLoadIdentity();
-    glTranslatef(x, 0, 0);
+    setFlatOffset(x);
     drawQuad(*images.walk[size_t(walkFrame)], -68, -70, 68, 178);
 }
 
 void drawPicture(Texture& texture) {
-    glLoadIdentity();
+    setFlatOffset(0);
     drawQuad(texture, -480, -270, 480, 270);
 }
 
@@ -76,11 +70,7 @@ std::unique_ptr<Texture> loadImage(Bx::Archive& archive, const std::string& name
 }
 
 void setVirtualScreen() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-960, 960, -540, 540, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setFlatView(-960, 960, -540, 540);
 }
 
 void setIntroState() {
@@ -133,11 +123,7 @@ TimelineImages::~TimelineImages() = default;
 void setTimelineState() {
     glDisable(GL_BLEND);
     glClearColor(0, 0, 0, 1);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-1, 1, -1, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setFlatView(-1, 1, -1, 1);
 }
 
 void setSceneUniforms(Shader& scene, const TimelineFrame& frame) {
@@ -179,7 +165,8 @@ UploadCaps likelyCaps() {
 }
 
 bool sameCaps(const UploadCaps& a, const UploadCaps& b) {
-    return a.dxt == b.dxt && a.npot == b.npot && a.maxSide >= b.maxSide;
+    return a.dxt == b.dxt && a.npot == b.npot && a.dxtWholeBlocks == b.dxtWholeBlocks &&
+           a.maxSide >= b.maxSide;
 }
 
 } // namespace
@@ -242,7 +229,7 @@ Production::Production(const std::string& archivePath, int width, int height,
     if (!ahead) ahead = startBatch(firstPictures());
     if (openMusic) m_music = openMusic(*m_archive->getFile(Manifest::kMusic));
     done("music player (decoding goes on behind)");
-    glEnable(GL_TEXTURE_2D);
+    enableFlatTexturing();
     buildPrograms(m_programs);
     done("six programs compiled and linked");
     // The preload picture stays on screen while the intro's images load.

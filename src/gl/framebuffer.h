@@ -25,7 +25,8 @@ public:
     bool addRenderTarget(int internalFormat);
 
     // Redirects drawing into the frame buffer and sets the viewport to its
-    // size; the previous viewport is pushed on the attribute stack. Calls to
+    // size; the previous viewport is pushed on the attribute stack (kept by
+    // the frame buffer on WebGL 2). Calls to
     // bind and unbind must alternate.
     void bind();
     // Restores the previous viewport and draws to the window again.
@@ -46,4 +47,5 @@ private:
     int m_height;
     unsigned int m_id;
     unsigned int m_depth;
+    int m_savedViewport[4] = {}; // WebGL 2, which has no attribute stack
 };

@@ -2,10 +2,17 @@
 
 #include <png.h>
 
+#ifdef TIDEWANE_WEBGL
+// The texture library is a desktop binary only; the browser build
+// compresses with stb's block compressor instead.
+#define STB_DXT_IMPLEMENTATION
+#include <stb/stb_dxt.h>
+#else
 // The texture library's own DXT compressor; its header is plain C.
 extern "C" {
 #include <SOIL/image_DXT.h>
 }
+#endif
 
 #include <algorithm>
 #include <csetjmp>
@@ -181,6 +188,37 @@ void flipRows(PreparedImage& image) {
         std::swap_ranges(row(top), row(top + 1), row(bottom));
 }
 
+#ifdef TIDEWANE_WEBGL
+// stb's compressor on a whole image, laid out as the library's: DXT1 for 1
+// or 3 channels, DXT5 for 2 or 4, blocks row by row. Blocks past the right
+// or bottom edge repeat the edge pixels.
+unsigned char* libraryDxt(const unsigned char* pixels, int width, int height, int channels,
+                          int* size) {
+    const bool alpha = channels % 2 == 0;
+    const size_t blockBytes = alpha ? 16 : 8;
+    const int blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
+    const size_t total = size_t(blocksWide) * size_t(blocksHigh) * blockBytes;
+    unsigned char* out = static_cast<unsigned char*>(std::malloc(total));
+    if (!out) return nullptr;
+    unsigned char rgba[64];
+    unsigned char* next = out;
+    for (int by = 0; by < blocksHigh; ++by)
+        for (int bx = 0; bx < blocksWide; ++bx, next += blockBytes) {
+            for (int i = 0; i < 16; ++i) {
+                const int x = std::min(bx * 4 + i % 4, width - 1);
+                const int y = std::min(by * 4 + i / 4, height - 1);
+                const unsigned char* p = pixels + (size_t(y) * size_t(width) + size_t(x)) * size_t(channels);
+                unsigned char* q = rgba + i * 4;
+                if (channels <= 2) q[0] = q[1] = q[2] = p[0];
+                else q[0] = p[0], q[1] = p[1], q[2] = p[2];
+                q[3] = alpha ? p[channels - 1] : 255;
+            }
+            stb_compress_dxt_block(next, rgba, alpha ? 1 : 0, STB_DXT_NORMAL);
+        }
+    *size = int(total);
+    return out;
+}
+#else
 // The library's compressor on a whole image: DXT1 for 1 or 3 channels, DXT5
 // for 2 or 4.
 unsigned char* libraryDxt(const unsigned char* pixels, int width, int height, int channels,
@@ -188,6 +226,7 @@ unsigned char* libraryDxt(const unsigned char* pixels, int width, int height, in
     return channels % 2 == 1 ? convert_image_to_DXT1(pixels, width, height, channels, size)
                              : convert_image_to_DXT5(pixels, width, height, channels, size);
 }
+#endif
 
 // Exactly the library's compression of the image, block row by block row
 // and block by block. Each 4x4 block is compressed from its own pixels only,
@@ -287,6 +326,7 @@ PreparedImage prepareImage(const unsigned char* data, size_t size, const UploadC
     // the driver cannot take; that case is left to it whole.
     if (!caps.dxt || !caps.npot || image.width > caps.maxSide || image.height > caps.maxSide)
         return image;
+    if (caps.dxtWholeBlocks && (image.width % 4 != 0 || image.height % 4 != 0)) return image;
     // Bottom row first, as the library flips them before compressing.
     flipRows(image);
     const unsigned char* flipped = image.pixels.data();

@@ -28,6 +28,9 @@ struct UploadCaps {
     bool dxt = false;  // S3TC textures can be uploaded
     bool npot = false; // sides need not be powers of two
     int maxSide = 0;   // the driver's largest texture side
+    // S3TC only for sides that are multiples of 4 (WebGL's rule); other
+    // images go up uncompressed.
+    bool dxtWholeBlocks = false;
 };
 
 struct FreeDeleter {

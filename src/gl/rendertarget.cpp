@@ -3,7 +3,7 @@
 #include "bx/assert.h"
 #include "gl/context.h"
 
-#include <GL/glew.h>
+#include "gl/api.h"
 
 RenderTarget::RenderTarget(int width, int height, int internalFormat)
     : m_internalFormat(internalFormat), m_width(width), m_height(height), m_id(0),
@@ -16,8 +16,8 @@ RenderTarget::RenderTarget(int width, int height, int internalFormat)
     glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, GL_RGBA, type, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, kClampWrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, kClampWrap);
 }
 
 RenderTarget::~RenderTarget() { glDeleteTextures(1, &m_id); }

@@ -3,7 +3,7 @@
 #include "bx/assert.h"
 #include "gl/context.h"
 
-#include <GL/glew.h>
+#include "gl/api.h"
 
 #include <cstdio>
 #include <vector>

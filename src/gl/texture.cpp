@@ -4,8 +4,10 @@
 #include "bx/assert.h"
 #include "gl/context.h"
 
-#include <GL/glew.h>
+#include "gl/api.h"
+#ifndef TIDEWANE_WEBGL
 #include <SOIL/SOIL.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +17,8 @@
 #include <mutex>
 #include <sched.h>
 #include <thread>
+
+#ifndef TIDEWANE_WEBGL
 
 // The library's own answers to whether S3TC and sides that are not powers of
 // two are available; they are exported but not declared in its headers.
@@ -27,6 +31,16 @@ const int kCapabilityPresent = 1;
 
 const unsigned int kSoilFlags = SOIL_FLAG_INVERT_Y | SOIL_FLAG_COMPRESS_TO_DXT;
 
+// Pixels the driver does not take compressed, through the texture library,
+// which flips them and compresses them where it can. Gives the new name, or
+// 0 with the reason.
+unsigned int uploadPixels(PreparedImage& image, std::string& problem) {
+    const unsigned int id = SOIL_create_OGL_texture(image.pixels.data(), image.width, image.height,
+                                                    image.channels, SOIL_CREATE_NEW_ID, kSoilFlags);
+    if (id == 0) problem = SOIL_last_result();
+    return id;
+}
+
 } // namespace
 
 UploadCaps queryUploadCaps() {
@@ -37,6 +51,66 @@ UploadCaps queryUploadCaps() {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &caps.maxSide);
     return caps;
 }
+
+#else
+
+namespace {
+
+// WebGL 2 takes any side; S3TC where the browser offers its extension.
+bool hasS3tc() {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
+        if (name && std::string(name).find("compressed_texture_s3tc") != std::string::npos &&
+            std::string(name).find("srgb") == std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// Pixels uploaded as they are, bottom row first as the desktop's library
+// flips them, in the unsized format of their channel count.
+unsigned int uploadPixels(PreparedImage& image, std::string& problem) {
+    static const GLenum formats[] = {GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA};
+    if (image.channels < 1 || image.channels > 4) {
+        problem = "no upload for " + std::to_string(image.channels) + " channels";
+        return 0;
+    }
+    const size_t rowBytes = size_t(image.width) * size_t(image.channels);
+    std::vector<unsigned char> flipped(image.pixels.size());
+    for (int y = 0; y < image.height; ++y)
+        std::copy_n(image.pixels.begin() + std::ptrdiff_t(size_t(y) * rowBytes), rowBytes,
+                    flipped.begin() + std::ptrdiff_t(size_t(image.height - 1 - y) * rowBytes));
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const GLenum format = formats[image.channels - 1];
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), image.width, image.height, 0, format,
+                 GL_UNSIGNED_BYTE, flipped.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &id);
+        problem = "too large for this browser";
+        return 0;
+    }
+    return id;
+}
+
+} // namespace
+
+UploadCaps queryUploadCaps() {
+    UploadCaps caps;
+    if (Context::ms_context == 0) return caps;
+    caps.dxt = hasS3tc();
+    caps.dxtWholeBlocks = true;
+    caps.npot = true;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &caps.maxSide);
+    return caps;
+}
+
+#endif
 
 void reportUnusableImage(const std::string& name, const std::string& problem) {
     // One call, so that the line is written whole.
@@ -89,12 +163,11 @@ bool Texture::upload(PreparedImage& image, const std::string& name) {
         glBindTexture(GL_TEXTURE_2D, m_id);
         glCompressedTexImage2D(GL_TEXTURE_2D, 0, image.dxtFormat, image.width, image.height, 0,
                                image.dxtSize, image.dxt.get());
-    } else {
-        m_id = SOIL_create_OGL_texture(image.pixels.data(), image.width, image.height,
-                                       image.channels, SOIL_CREATE_NEW_ID, kSoilFlags);
     }
+    std::string problem;
+    if (!image.dxt) m_id = uploadPixels(image, problem);
     if (m_id == 0) {
-        reportUnusableImage(name, std::string("OpenGL did not take it: ") + SOIL_last_result());
+        reportUnusableImage(name, "OpenGL did not take it: " + problem);
         return false;
     }
     bind(0);
@@ -123,8 +196,8 @@ void Texture::unbind() {
 
 void Texture::setWrap(bool repeatS, bool repeatT) {
     bind(0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, repeatS ? GL_REPEAT : GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, repeatT ? GL_REPEAT : GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, repeatS ? GL_REPEAT : kClampWrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, repeatT ? GL_REPEAT : kClampWrap);
     unbind();
 }
 
@@ -156,6 +229,15 @@ ImageBatch::ImageBatch(std::vector<EncodedImage> files, const UploadCaps& caps, 
     s.prepared.resize(count);
     s.failures.resize(count);
     s.ready.assign(count, 0);
+#ifdef TIDEWANE_NO_THREADS
+    // No worker threads here: upload() prepares each image itself, and the
+    // work is spread over the calls.
+    (void)workers;
+    m_prepareInline = [&s](size_t i) {
+        s.prepared[i] = prepareImage(s.files[i].data, s.files[i].size, s.caps);
+        s.ready[i] = 1;
+    };
+#else
     auto work = [&s, count] {
         for (size_t i = s.next++; i < count; i = s.next++) {
             PreparedImage image;
@@ -174,6 +256,7 @@ ImageBatch::ImageBatch(std::vector<EncodedImage> files, const UploadCaps& caps, 
     };
     const size_t threads = workers > 0 ? size_t(workers) : availableCores();
     for (size_t i = 0; i < std::min(threads, count); ++i) m_threads.emplace_back(work);
+#endif
 }
 
 ImageBatch::~ImageBatch() {
@@ -187,20 +270,26 @@ size_t ImageBatch::size() const {
 }
 
 unsigned availableCores() {
+#ifdef TIDEWANE_NO_THREADS
+    return 1;
+#else
     cpu_set_t set;
     if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
     return std::max(1u, std::thread::hardware_concurrency());
+#endif
 }
 
 bool ImageBatch::nextReady() const {
     Shared& s = *m_shared;
     std::lock_guard<std::mutex> lock(s.mutex);
+    if (m_prepareInline) return m_uploaded < s.files.size();
     return m_uploaded < s.files.size() && s.ready[m_uploaded] != 0;
 }
 
 std::unique_ptr<Texture> ImageBatch::upload() {
     Shared& s = *m_shared;
     const size_t i = m_uploaded++;
+    if (m_prepareInline) m_prepareInline(i);
     PreparedImage image;
     {
         std::unique_lock<std::mutex> lock(s.mutex);

@@ -5,6 +5,7 @@
 #include "gl/image.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -97,7 +98,8 @@ public:
     // (an image that cannot be used is named as for Texture). A worker's
     // exception is thrown here. Needs the Context; at most size() calls.
     std::unique_ptr<Texture> upload();
-    // Whether the next image is prepared, so that upload() would not wait.
+    // Whether the next image is prepared, so that upload() would not wait
+    // (without threads: whether one is left, prepared by upload() itself).
     bool nextReady() const;
     size_t size() const;
     size_t uploaded() const { return m_uploaded; }
@@ -106,6 +108,9 @@ private:
     struct Shared;
     std::unique_ptr<Shared> m_shared;
     std::vector<std::thread> m_threads;
+    // Where the build has no threads (TIDEWANE_NO_THREADS): prepares image i
+    // on the uploading thread.
+    std::function<void(size_t)> m_prepareInline;
     size_t m_uploaded = 0;
 };
 
