@@ -1,10 +1,11 @@
 # Two commands: `make run` installs, builds and starts the show;
-# `make test` installs, builds and runs the whole test suite headless.
+# `make test` installs, builds and runs the whole test suite headless;
+# `make web` builds the show for browsers into $(BUILD)/web.
 # `make install` and `make package` make the release.
 BUILD ?= build
 PREFIX ?= /usr/local
 
-.PHONY: deps build run test install package clean
+.PHONY: deps build run test web install package clean
 
 deps:
 	scripts/install-deps
@@ -18,6 +19,11 @@ run: build
 
 test:
 	scripts/test
+
+# The browser version in $(BUILD)/web: the page, the WebAssembly, the archive.
+web: build
+	scripts/install-deps --web
+	scripts/web-build $(BUILD)
 
 # Installs under $(PREFIX) (DESTDIR is honoured too).
 install: build

@@ -1,11 +1,20 @@
-# The browser build's C libraries (scripts/web-deps BUILD_DIR builds them
-# into BUILD_DIR/web/deps). Where emcc is installed and they have been built
-# for this build folder, the suite checks that they read PNGs and MP3s and
-# transform as the system's libraries do; elsewhere nothing is added, so a
-# machine without emscripten runs the suite as before.
+# The browser build (scripts/web-build, `make web`) and its tests. Where
+# emcc is installed the suite expects the page built into BUILD/web, as
+# scripts/test does before it runs the suite: the C libraries built for
+# WebAssembly must read PNGs and MP3s and transform as the system's do, and
+# the page, in Debian's chromium, must play the show and draw the capture
+# tool's frames. Elsewhere nothing is added, so a machine without
+# emscripten runs the suite as before.
 find_program(TIDEWANE_EMCC emcc)
-if(TIDEWANE_EMCC AND EXISTS ${CMAKE_BINARY_DIR}/web/deps/stamps)
+find_program(TIDEWANE_NODE node)
+if(TIDEWANE_EMCC AND TIDEWANE_NODE)
   add_test(NAME Web.LibrariesReadAsNative
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/web-deps --check ${CMAKE_BINARY_DIR})
   set_tests_properties(Web.LibrariesReadAsNative PROPERTIES TIMEOUT 600)
+  add_test(NAME Web.ShowInChromium
+    COMMAND ${TIDEWANE_NODE} --test ${CMAKE_SOURCE_DIR}/tests/web/show.test.mjs)
+  set_tests_properties(Web.ShowInChromium PROPERTIES TIMEOUT 600
+    ENVIRONMENT "TIDEWANE_BUILD=${CMAKE_BINARY_DIR}"
+    # It plays the show in real time: nothing else draws meanwhile.
+    RUN_SERIAL TRUE)
 endif()

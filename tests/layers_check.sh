@@ -5,7 +5,8 @@
 #   2  src/bx/{mesh,loadingscreen,music} (engine parts drawn with the GL layer)
 #   3  the show's core: src/{core,intro,manifest,scenes,sequence,show,shaders,
 #      shadertext,size,timeline}
-#   4  the desktop application: src/{commandline,demo,dialog,launcher,locate,main}
+#   4  the desktop application: src/{commandline,demo,dialog,launcher,locate,main},
+#      and the browser's host and context, src/web
 # A file may include files of its own floor or lower. Nothing in src/ includes
 # tools/ or tests/; nothing in tools/ or bench/ includes tests/.
 set -u

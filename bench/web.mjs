@@ -1,0 +1,107 @@
+// The browser build against the native show, on this machine, in one run:
+// the download, the loading from 127.0.0.1, and each scene's frame at
+// 640x400 in chromium (through Mesa's OpenGL, then SwiftShader) beside the
+// capture tool's own benchmark. Prints a table; times nothing in a test.
+//
+//   node bench/web.mjs [BUILD] [--runs N]     (BUILD: build by default)
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import { serve, launch } from '../web/driver.mjs';
+
+const args = process.argv.slice(2);
+if (args.includes('--help') || args.includes('-h')) {
+  console.log('usage: node bench/web.mjs [BUILD] [--runs N]\n' +
+              'The browser build in BUILD/web against the native capture tool in BUILD.');
+  process.exit(0);
+}
+const runsAt = args.indexOf('--runs');
+const runs = runsAt >= 0 ? Number(args.splice(runsAt, 2)[1]) : 5;
+const build = path.resolve(args[0] || 'build');
+const site = path.join(build, 'web');
+if (!fs.existsSync(path.join(site, 'tidewane.wasm'))) {
+  console.error(`bench-web: no ${site}/tidewane.wasm: run make web first`);
+  process.exit(1);
+}
+const say = (text) => process.stderr.write(`bench-web: ${text}\n`);
+const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
+const [W, H, FRAMES] = [640, 400, 5];
+
+// Download: each file gzipped as a static host serves it (level 6).
+let raw = 0, gzipped = 0;
+for (const f of fs.readdirSync(site)) {
+  const bytes = fs.readFileSync(path.join(site, f));
+  raw += bytes.length;
+  gzipped += zlib.gzipSync(bytes, { level: 6 }).length;
+}
+
+// A moment in each scene, show seconds at 60 frames a second.
+const scenes = [['cloud', 12], ['lattice', 40], ['credits', 70], ['column', 100], ['noisy box', 120]];
+
+async function inChromium(renderer, server) {
+  const browser = await launch(renderer);
+  const loading = { preload: [], intro: [] };
+  for (let i = 0; i < runs; ++i) {
+    say(`${renderer}: loading, run ${i + 1} of ${runs}`);
+    const page = await browser.newPage();
+    await page.goto(`${server.origin}/?start&size=${W}x${H}`);
+    await page.waitForFunction(() => performance.getEntriesByName('first intro frame').length > 0,
+                               { timeout: 60000 });
+    const [p, f] = await page.evaluate(() => ['preload picture', 'first intro frame']
+      .map((n) => performance.getEntriesByName(n)[0].startTime));
+    loading.preload.push(p);
+    loading.intro.push(f);
+    await page.close();
+  }
+  const page = await browser.newPage();
+  await page.goto(`${server.origin}/?at=0&paused&size=${W}x${H}`);
+  await page.waitForFunction(() => document.body.dataset.state === 'paused', { timeout: 120000 });
+  const frames = {};
+  for (const [name, at] of scenes) {
+    say(`${renderer}: ${name}`);
+    frames[name] = await page.evaluate((at, n) => {
+      window.Tidewane.drawAt(at, 60);
+      const times = [];
+      for (let i = 0; i < n; ++i) {
+        const t0 = performance.now();
+        window.Tidewane.redraw();
+        window.Tidewane.readPixels(); // waits for the drawing
+        times.push(performance.now() - t0);
+      }
+      return times.sort((a, b) => a - b)[Math.floor(n / 2)];
+    }, at, FRAMES);
+  }
+  await browser.close();
+  return { loading, frames };
+}
+
+function nativeFrames() {
+  say('native: tidewane-capture --bench');
+  const out = execFileSync(path.join(build, 'tidewane-capture'),
+    ['--headless', '--bench', '--size', `${W}x${H}`, '--frames', String(FRAMES),
+     '--archive', path.join(build, 'tidewane.velk')], { stdio: ['ignore', 'pipe', 'ignore'] }).toString();
+  const ms = {};
+  for (const m of out.matchAll(/^\| (\w[\w ]*?) +\| +([\d.]+) \|/gm)) ms[m[1]] = Number(m[2]);
+  return ms;
+}
+
+const server = await serve(site);
+const native = nativeFrames();
+const mesa = await inChromium('mesa', server);
+const swift = await inChromium('swiftshader', server);
+server.close();
+
+const ms = (x) => x.toFixed(1);
+console.log(`renderer: llvmpipe natively and through ANGLE over EGL; SwiftShader; ${W}x${H}, medians`);
+console.log('');
+console.log('| measure | Mesa (llvmpipe) | SwiftShader | goal |');
+console.log('|---|---:|---:|---:|');
+console.log(`| download, gzip level 6 (${(raw / 1e6).toFixed(1)} MB as files) | ${(gzipped / 1e6).toFixed(2)} MB | | ≤ 10 MB |`);
+console.log(`| navigation to the preload picture | ${ms(median(mesa.loading.preload))} ms | ${ms(median(swift.loading.preload))} ms | ≤ 1500 ms |`);
+console.log(`| navigation to the first intro frame | ${ms(median(mesa.loading.intro))} ms | ${ms(median(swift.loading.intro))} ms | ≤ 2500 ms |`);
+for (const [name] of scenes) {
+  const n = native[name] + native.post;
+  console.log(`| ${name} + post, page / native (${ms(n)} ms) | ${ms(mesa.frames[name])} ms, ${(mesa.frames[name] / n).toFixed(2)}× | ` +
+              `${ms(swift.frames[name])} ms, ${(swift.frames[name] / n).toFixed(2)}× | ≤ 1.15× on Mesa |`);
+}

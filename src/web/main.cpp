@@ -1,0 +1,237 @@
+// The browser's host of the show. The page (web/page) loads the archive into
+// the module's file system, lets the viewer choose a size and starts the
+// show from a click; this file drives the core frame by frame from the
+// browser's animation frames. Its clock is the audio clock of the page's
+// Web Audio context, so the pictures follow the music it plays; the music
+// is decoded here with the same decoder as on the desktop and handed to the
+// page to play, and its spectrum comes from the same analyser at the play
+// position.
+//
+// The page calls the functions marked EMSCRIPTEN_KEEPALIVE; the EM_JS
+// functions call the page's window.Tidewane object.
+
+#include "audio/decoder.h"
+#include "bx/archive.h"
+#include "core.h"
+#include "gl/api.h"
+#include "gl/context.h"
+#include "launcher.h"
+#include "sequence.h"
+
+#include <emscripten.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+EM_JS(double, twAudioTime, (), { return window.Tidewane.audioTime(); });
+EM_JS(void, twMusicDecoded, (const float* samples, int count, int channels, int rate), {
+    window.Tidewane.musicDecoded(HEAPF32.subarray(samples >> 2, (samples >> 2) + count), channels, rate);
+});
+EM_JS(void, twPixelsRead, (const unsigned char* bytes, int count),
+      { window.Tidewane.pixelsRead(HEAPU8.slice(bytes, bytes + count)); });
+EM_JS(void, twMark, (const char* name), { window.Tidewane.mark(UTF8ToString(name)); });
+EM_JS(void, twPlayMusic, (), { window.Tidewane.playMusic(); });
+EM_JS(int, twQuitPressed, (), { return window.Tidewane.takeQuit() ? 1 : 0; });
+EM_JS(void, twShowEnded, (), { window.Tidewane.showEnded(); });
+// Lets the browser show what was drawn: resumes at its next animation frame.
+EM_ASYNC_JS(void, twNextAnimationFrame, (),
+            { await new Promise(function(resolve) { requestAnimationFrame(resolve); }); });
+
+namespace {
+
+// The music as the page plays it: decoded once, handed to the page, and
+// analysed at the audio clock's play position.
+class WebMusic : public ShowMusic {
+public:
+    explicit WebMusic(const Bx::ArchiveFile& mp3) : m_decoded(Audio::decodeMp3(mp3.data, mp3.size)) {
+        if (!m_decoded.error.empty())
+            std::fprintf(stderr, "music: music.mp3: %s; the show goes on silent\n", m_decoded.error.c_str());
+        else
+            twMusicDecoded(m_decoded.samples.data(), int(m_decoded.samples.size()), m_decoded.channels,
+                           m_decoded.sampleRate);
+        m_spectrum.reset(new CaptureSpectrum(m_decoded));
+    }
+    void play() override {
+        m_start = twAudioTime();
+        m_playing = true;
+        twPlayMusic();
+    }
+    const float* update() override {
+        const double position = m_playing ? (twAudioTime() - m_start) * m_decoded.sampleRate : 0.0;
+        m_spectrum->setPosition(int64_t(std::llround(std::max(0.0, position))));
+        return m_spectrum->update();
+    }
+    const Audio::DecodedAudio& decoded() const { return m_decoded; }
+
+private:
+    Audio::DecodedAudio m_decoded;
+    std::unique_ptr<CaptureSpectrum> m_spectrum;
+    double m_start = 0;
+    bool m_playing = false;
+};
+
+// The page as the core's host: the audio clock, the music, Escape.
+class PageHost : public ShowHost {
+public:
+    double clock() override { return twAudioTime() - m_base; }
+    void restartClock() override { m_base = twAudioTime(); }
+    void startMusic() override {
+        if (m_music) m_music->play();
+    }
+    SpectrumSource& spectrum() override { return *m_music; }
+    bool quitPressed() override { return twQuitPressed() != 0; }
+    // The browser shows the frame when the frame's callback returns.
+    bool present() override { return true; }
+
+    WebMusic* m_music = nullptr;
+
+private:
+    double m_base = 0;
+};
+
+struct Page {
+    std::unique_ptr<Context> context;
+    std::unique_ptr<Production> production;
+    WebMusic* music = nullptr;
+    PageHost host;
+    std::unique_ptr<ShowCore> core;
+    DrawTarget target;
+    std::string sizes;
+    std::string frameInfo;
+    ShowFrame drawn; // the frame tw_draw_at drew
+    std::vector<unsigned char> pixels;
+};
+
+Page& page() {
+    static Page p;
+    return p;
+}
+
+void playOneFrame() {
+    Page& p = page();
+    const bool played = p.core->playFrame(&p.target);
+    if (played && p.core->frame().index == 0) twMark("first intro frame");
+    if (!played || p.core->ended()) {
+        emscripten_cancel_main_loop();
+        twShowEnded();
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+// The sizes the start page lists for a screen of `width` x `height` device
+// pixels, by the launcher's rules over the usual display modes that fit it
+// and the screen's own: "W H" items joined by ";", then "|" and the index
+// of the preselected item (-1: none), then "|" and 1 when full screen is
+// preselected.
+EMSCRIPTEN_KEEPALIVE const char* tw_sizes(int width, int height) {
+    static const int kModes[][2] = {{640, 400},   {640, 480},   {800, 600},   {1024, 768},
+                                    {1280, 720},  {1280, 800},  {1280, 1024}, {1366, 768},
+                                    {1600, 900},  {1920, 1080}, {1920, 1200}, {2560, 1440},
+                                    {3840, 2160}};
+    std::vector<DisplayMode> modes;
+    for (const auto& m : kModes)
+        if (m[0] <= width && m[1] <= height && !(m[0] == width && m[1] == height))
+            modes.push_back({m[0], m[1], 32});
+    if (width > 0 && height > 0) modes.push_back({width, height, 32});
+    LauncherState state(defaultLaunchSettings(), modes);
+    std::string& out = page().sizes;
+    out.clear();
+    for (size_t i = 0; i < state.sizes().size(); ++i)
+        out += (i ? ";" : "") + std::to_string(state.sizes()[i].width) + " " +
+               std::to_string(state.sizes()[i].height);
+    out += "|" + std::to_string(state.selected()) + "|" + (state.fullscreen() ? "1" : "0");
+    return out.c_str();
+}
+
+// The context at `width` x `height` and the production's set-up, up to the
+// intro, as on the desktop: the preload picture shows while the intro's
+// images load. The archive is "tidewane.velk" in the module's file system
+// (the page puts it there). Returns 0, or 1 when no WebGL 2 context could
+// be made.
+EMSCRIPTEN_KEEPALIVE int tw_prepare(int width, int height) {
+    Page& p = page();
+    try {
+        p.context.reset(new Context(width, height, false));
+    } catch (const ContextError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    p.target = DrawTarget{0, width, height};
+    MusicOpener openMusic = [&p](const Bx::ArchiveFile& mp3) {
+        std::unique_ptr<WebMusic> music(new WebMusic(mp3));
+        p.music = music.get();
+        return std::unique_ptr<ShowMusic>(std::move(music));
+    };
+    p.production.reset(new Production("tidewane.velk", width, height, openMusic,
+                                      [] {
+                                          twMark("preload picture");
+                                          twNextAnimationFrame();
+                                      }));
+    p.host.m_music = p.music;
+    return 0;
+}
+
+// Plays the show from the intro's first frame, one frame each animation
+// frame, until Escape or its end; then tells the page.
+EMSCRIPTEN_KEEPALIVE void tw_play() {
+    Page& p = page();
+    p.core.reset(new ShowCore(p.host, p.production.get()));
+    emscripten_set_main_loop(playOneFrame, 0, 0);
+}
+
+// Draws the frame that the capture tool draws at `seconds` of the show at
+// `fps` frames a second (the virtual clock, the music analysed at the
+// frame's play position), and describes it in one line:
+// "frame K intro|timeline program P bass B lowFreq L white W". After tw_prepare;
+// not while the show plays.
+EMSCRIPTEN_KEEPALIVE const char* tw_draw_at(double seconds, int fps) {
+    Page& p = page();
+    ShowLayout layout(fps);
+    ShowSequence sequence(layout, p.music->decoded(), p.production.get());
+    sequence.skipTo(layout.frameAtOrAfter(seconds));
+    // An earlier call may have left the intro's drawing state behind.
+    if (sequence.position() >= layout.introFrames()) {
+        p.production->loadTimeline();
+        setTimelineState();
+    }
+    const ShowFrame f = sequence.next(&p.target);
+    p.drawn = f;
+    char line[160];
+    std::snprintf(line, sizeof line, "frame %lld %s program %d bass %.6f lowFreq %.6f white %.6f",
+                  static_cast<long long>(f.index), f.intro ? "intro" : "timeline",
+                  int(f.timelineFrame.program), double(f.timelineFrame.bass),
+                  double(f.timelineFrame.lowFreq), double(f.timelineFrame.white));
+    p.frameInfo = line;
+    return p.frameInfo.c_str();
+}
+
+// Draws the frame tw_draw_at drew again, as it was drawn: for timing the
+// drawing alone.
+EMSCRIPTEN_KEEPALIVE void tw_redraw() {
+    Page& p = page();
+    drawShowFrame(*p.production, p.drawn, p.target);
+}
+
+// Hands the page the frame last drawn, RGBA rows from the top, width x
+// height x 4 bytes.
+EMSCRIPTEN_KEEPALIVE void tw_read_pixels() {
+    Page& p = page();
+    const int w = p.target.width, h = p.target.height;
+    std::vector<unsigned char> rows(size_t(w) * size_t(h) * 4);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    p.pixels.resize(rows.size());
+    const size_t rowBytes = size_t(w) * 4;
+    for (int y = 0; y < h; ++y)
+        std::copy_n(rows.begin() + std::ptrdiff_t(size_t(y) * rowBytes), rowBytes,
+                    p.pixels.begin() + std::ptrdiff_t(size_t(h - 1 - y) * rowBytes));
+    twPixelsRead(p.pixels.data(), int(p.pixels.size()));
+}
+
+} // extern "C"

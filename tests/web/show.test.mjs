@@ -1,0 +1,169 @@
+// The browser build in Debian's chromium, headless, drawing through Mesa's
+// llvmpipe (ANGLE over EGL): the same rasteriser as the native show, so its
+// frames are compared with the capture tool's. The page is served from
+// BUILD/web on 127.0.0.1.
+//
+//   TIDEWANE_BUILD=build node --test tests/web/show.test.mjs
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { serve, launch } from '../../web/driver.mjs';
+
+const build = path.resolve(process.env.TIDEWANE_BUILD || 'build');
+const archive = path.join(build, 'tidewane.velk');
+const captures = fs.mkdtempSync(path.join(os.tmpdir(), 'tidewane-web-'));
+
+let server, browser, origin;
+// BUILD/web at /, the same without its archive at /bare/, the capture
+// tool's frames at /captures/.
+before(async () => {
+  server = await serve(path.join(build, 'web'),
+                       { mounts: { '/captures/': captures, '/bare/': path.join(build, 'web') },
+                         hidden: ['/bare/tidewane.velk'] });
+  origin = server.origin;
+  browser = await launch('mesa');
+});
+after(async () => {
+  await browser?.close();
+  server?.close();
+  fs.rmSync(captures, { recursive: true, force: true });
+});
+
+async function open(address, state) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 600 });
+  await page.goto(origin + address);
+  await page.waitForFunction((s) => document.body.dataset.state === s || document.body.dataset.state === 'error',
+                             { timeout: 120000 }, state);
+  const got = await page.evaluate(() => document.body.dataset.state);
+  if (got !== state && state !== 'error')
+    assert.fail('the page shows an error: ' + await page.$eval('#error-text', (e) => e.textContent));
+  return page;
+}
+
+// Mean of each colour channel of what the canvas shows now.
+const shownColour = (page) => page.evaluate(() => {
+  const canvas = document.getElementById('canvas');
+  const c = document.createElement('canvas');
+  c.width = canvas.width; c.height = canvas.height;
+  const ctx = c.getContext('2d');
+  ctx.drawImage(canvas, 0, 0);
+  const d = ctx.getImageData(0, 0, c.width, c.height).data;
+  const sum = [0, 0, 0];
+  for (let i = 0; i < d.length; i += 4) for (let k = 0; k < 3; ++k) sum[k] += d[i + k];
+  return sum.map((s) => s / (d.length / 4));
+});
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+test('the start page lists the sizes, Start plays the intro and then the scenes on the audio clock, Escape ends', async () => {
+  const page = await open('/', 'start');
+  const sizes = await page.$$eval('#size option', (o) => o.map((e) => e.textContent));
+  // The headless screen is 800x600: the usual modes that fit, the screen's own last.
+  assert.deepEqual(sizes, ['640 × 400', '640 × 480', '800 × 600']);
+  assert.equal(await page.$eval('#size', (s) => s.value), '640x400');
+  assert.equal(await page.$eval('#fullscreen', (c) => c.checked), false);
+  assert.match(await page.$eval('footer', (f) => f.textContent), /MIT licence/);
+
+  await page.click('#go');
+  await page.waitForFunction(() => performance.getEntriesByName('first intro frame').length > 0, { timeout: 60000 });
+  const intro = await shownColour(page);
+  assert.ok(intro.every((c) => c > 200), `the intro is drawn on white: ${intro}`);
+
+  const clock = () => page.evaluate(() => [window.Tidewane.audioTime(), performance.now() / 1000]);
+  const [audio0, wall0] = await clock();
+  await sleep(2000);
+  const [audio1, wall1] = await clock();
+  const ratio = (audio1 - audio0) / (wall1 - wall0);
+  assert.ok(Math.abs(ratio - 1) < 0.05, `the audio clock runs with the wall clock: ${ratio}`);
+
+  // The intro takes about 5.8 s; the cloud opens the timeline, dark.
+  await sleep(7000);
+  const scene = await shownColour(page);
+  assert.ok(scene.every((c) => c < 120), `the first scene is drawn: ${scene}`);
+
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.body.dataset.state === 'ended', { timeout: 30000 });
+  assert.equal(await page.$eval('#again', (b) => b.textContent), 'watch again');
+  await page.close();
+});
+
+// Show seconds, at 60 frames a second: the intro's walk and logo, each
+// scene (the column with a lyric line), the frame after the first flash.
+const moments = [
+  { at: 1.0, what: 'intro, walking' },
+  { at: 5.2, what: 'intro, logo' },
+  { at: 12.0, what: 'cloud' },
+  { at: 18.85, what: 'cloud after the first flash' },
+  { at: 40.0, what: 'lattice' },
+  { at: 70.0, what: 'credits' },
+  { at: 100.0, what: 'column with a lyric line' },
+  { at: 120.0, what: 'noisy box' },
+];
+
+test('frames at eight moments match the capture tool\'s, and the spectrum the native one', async () => {
+  const [w, h, fps] = [320, 200, 60];
+  const frameinfo = path.join(build, 'tests', 'web-frameinfo');
+  const native = execFileSync(frameinfo, [archive, String(fps), ...moments.map((m) => String(m.at))])
+    .toString().trim().split('\n');
+  for (const m of moments) {
+    const dir = path.join(captures, String(m.at));
+    execFileSync(path.join(build, 'tidewane-capture'),
+      ['--headless', '--archive', archive, '--size', `${w}x${h}`, '--fps', String(fps),
+       '--from', String(m.at), '--to', String(m.at + 0.5 / fps), '--out', dir], { stdio: 'ignore' });
+    m.png = `/captures/${m.at}/` + fs.readdirSync(dir).find((f) => f.endsWith('.png'));
+  }
+
+  const page = await open(`/?at=0&paused&size=${w}x${h}&fps=${fps}`, 'paused');
+  const numbers = (line) => Object.fromEntries([...line.matchAll(/(\w+) (-?[\d.]+)/g)].map((x) => [x[1], Number(x[2])]));
+  for (const [i, m] of moments.entries()) {
+    const result = await page.evaluate(async (at, fps, png) => {
+      const img = new Image();
+      img.src = png;
+      await img.decode();
+      const c = document.createElement('canvas');
+      c.width = img.width; c.height = img.height;
+      const ctx = c.getContext('2d');
+      ctx.drawImage(img, 0, 0);
+      const want = ctx.getImageData(0, 0, c.width, c.height).data;
+      // Drawn and read back in one go, before the browser shows the frame.
+      const line = window.Tidewane.drawAt(at, fps);
+      const got = window.Tidewane.readPixels();
+      let max = 0, sum = 0, far = 0;
+      for (let p = 0; p < want.length; p += 4) {
+        let worst = 0;
+        for (let k = 0; k < 3; ++k) {
+          const d = Math.abs(want[p + k] - got[p + k]);
+          sum += d;
+          worst = Math.max(worst, d);
+        }
+        max = Math.max(max, worst);
+        if (worst > 24) ++far;
+      }
+      return { line, max, mean: sum / (want.length / 4 * 3), far: far / (want.length / 4) };
+    }, m.at, fps, m.png);
+    console.log(`${m.what} (${m.at} s): ${result.line}; mean ${result.mean.toFixed(3)}, max ${result.max}, ` +
+                `${(100 * result.far).toFixed(2)}% of pixels off by more than 24`);
+    const web = numbers(result.line), want = numbers(native[i]);
+    assert.equal(web.frame, want.frame, m.what);
+    assert.equal(web.program, want.program, m.what);
+    assert.ok(Math.abs(web.bass - want.bass) <= 1e-4, `${m.what}: bass ${web.bass} against ${want.bass}`);
+    assert.ok(Math.abs(web.lowFreq - want.lowFreq) <= 1e-4, `${m.what}: lowFreq ${web.lowFreq} against ${want.lowFreq}`);
+    m.result = result;
+  }
+  await page.close();
+});
+
+test('without the archive the page shows the message the desktop prints', async () => {
+  const page = await open('/bare/', 'start');
+  await page.click('#go');
+  await page.waitForFunction(() => document.body.dataset.state === 'error', { timeout: 60000 });
+  const text = await page.$eval('#error-text', (e) => e.textContent);
+  assert.match(text, /ASSERTION "0" FAILED/);
+  assert.match(text, /Cannot open archive "tidewane.velk"/);
+  assert.equal(await page.$eval('#error', (e) => e.hidden), false);
+  await page.close();
+});

@@ -1,0 +1,51 @@
+// What the browser test and the browser benchmark share: a static server
+// on 127.0.0.1 for a build's page, and Debian's chromium, headless, through
+// the maintained driver the lock file pins.
+import fs from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+
+const require = createRequire(new URL('package.json', import.meta.url));
+const puppeteer = require('puppeteer-core');
+
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+                '.css': 'text/css', '.png': 'image/png' };
+
+// How chromium draws: through Mesa's own OpenGL (llvmpipe, the rasteriser
+// of the native show here) or SwiftShader, its own.
+export const renderers = {
+  mesa: ['--use-angle=gl-egl', '--use-gl=angle', '--ignore-gpu-blocklist'],
+  swiftshader: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
+};
+
+// Serves `site` at / and each folder of `mounts` ({'/prefix/': folder}) at
+// its prefix; a path in `hidden` answers 404. Resolves to the origin and a
+// close function.
+export async function serve(site, { mounts = {}, hidden = [] } = {}) {
+  const server = http.createServer((req, res) => {
+    let url = decodeURIComponent(new URL(req.url, 'http://localhost').pathname);
+    if (hidden.includes(url)) { res.writeHead(404); res.end(); return; }
+    let folder = site;
+    for (const [prefix, dir] of Object.entries(mounts))
+      if (url.startsWith(prefix)) { folder = dir; url = url.slice(prefix.length - 1); break; }
+    let file = path.join(folder, path.normalize(url));
+    if (url.endsWith('/')) file = path.join(file, 'index.html');
+    fs.readFile(file, (err, data) => {
+      if (err) { res.writeHead(404); res.end(); return; }
+      res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream' });
+      res.end(data);
+    });
+  }).listen(0, '127.0.0.1');
+  await new Promise((resolve) => server.on('listening', resolve));
+  return { origin: `http://127.0.0.1:${server.address().port}`, close: () => server.close() };
+}
+
+export function launch(renderer = 'mesa') {
+  return puppeteer.launch({
+    executablePath: process.env.TIDEWANE_CHROMIUM || '/usr/lib/chromium/chromium',
+    pipe: true,
+    args: ['--headless=new', '--no-sandbox', '--autoplay-policy=no-user-gesture-required',
+           ...renderers[renderer]],
+  });
+}
