@@ -5,8 +5,7 @@
 #ifdef TIDEWANE_WEBGL
 // The texture library is a desktop binary only; the browser build
 // compresses with stb's block compressor instead.
-#define STB_DXT_IMPLEMENTATION
-#include <stb/stb_dxt.h>
+#include "gl/stbdxt.h"
 #else
 // The texture library's own DXT compressor; its header is plain C.
 extern "C" {
@@ -189,34 +188,9 @@ void flipRows(PreparedImage& image) {
 }
 
 #ifdef TIDEWANE_WEBGL
-// stb's compressor on a whole image, laid out as the library's: DXT1 for 1
-// or 3 channels, DXT5 for 2 or 4, blocks row by row. Blocks past the right
-// or bottom edge repeat the edge pixels.
 unsigned char* libraryDxt(const unsigned char* pixels, int width, int height, int channels,
                           int* size) {
-    const bool alpha = channels % 2 == 0;
-    const size_t blockBytes = alpha ? 16 : 8;
-    const int blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
-    const size_t total = size_t(blocksWide) * size_t(blocksHigh) * blockBytes;
-    unsigned char* out = static_cast<unsigned char*>(std::malloc(total));
-    if (!out) return nullptr;
-    unsigned char rgba[64];
-    unsigned char* next = out;
-    for (int by = 0; by < blocksHigh; ++by)
-        for (int bx = 0; bx < blocksWide; ++bx, next += blockBytes) {
-            for (int i = 0; i < 16; ++i) {
-                const int x = std::min(bx * 4 + i % 4, width - 1);
-                const int y = std::min(by * 4 + i / 4, height - 1);
-                const unsigned char* p = pixels + (size_t(y) * size_t(width) + size_t(x)) * size_t(channels);
-                unsigned char* q = rgba + i * 4;
-                if (channels <= 2) q[0] = q[1] = q[2] = p[0];
-                else q[0] = p[0], q[1] = p[1], q[2] = p[2];
-                q[3] = alpha ? p[channels - 1] : 255;
-            }
-            stb_compress_dxt_block(next, rgba, alpha ? 1 : 0, STB_DXT_NORMAL);
-        }
-    *size = int(total);
-    return out;
+    return stbDxt(pixels, width, height, channels, size);
 }
 #else
 // The library's compressor on a whole image: DXT1 for 1 or 3 channels, DXT5

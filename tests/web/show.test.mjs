@@ -44,8 +44,10 @@ async function open(address, state) {
   return page;
 }
 
-// Mean of each colour channel of what the canvas shows now.
-const shownColour = (page) => page.evaluate(() => {
+// Mean of each colour channel of the next frame the show draws, read in
+// the same animation frame, after the show's own callback.
+const shownColour = (page) => page.evaluate(async () => {
+  await new Promise((resolve) => requestAnimationFrame(resolve));
   const canvas = document.getElementById('canvas');
   const c = document.createElement('canvas');
   c.width = canvas.width; c.height = canvas.height;
@@ -93,15 +95,21 @@ test('the start page lists the sizes, Start plays the intro and then the scenes 
 
 // Show seconds, at 60 frames a second: the intro's walk and logo, each
 // scene (the column with a lyric line), the frame after the first flash.
+// Drawn through the same rasteriser, the programs agree with the native
+// ones to 1 of 255 (the sine hashes' last digits). Pictures differ where
+// both builds compress them to DXT with their own compressors (the
+// desktop's texture library, stb's here): measured at 320x200 a mean of
+// 0.007 to 0.36 and at most 31 of 255, on 0.01% of the pixels at most
+// beyond 24 (bench-dxt gives each picture's figures).
 const moments = [
-  { at: 1.0, what: 'intro, walking' },
-  { at: 5.2, what: 'intro, logo' },
+  { at: 1.0, what: 'intro, walking', pictures: true },
+  { at: 5.2, what: 'intro, logo', pictures: true },
   { at: 12.0, what: 'cloud' },
   { at: 18.85, what: 'cloud after the first flash' },
   { at: 40.0, what: 'lattice' },
-  { at: 70.0, what: 'credits' },
-  { at: 100.0, what: 'column with a lyric line' },
-  { at: 120.0, what: 'noisy box' },
+  { at: 70.0, what: 'credits', pictures: true },
+  { at: 100.0, what: 'column with a lyric line', pictures: true },
+  { at: 120.0, what: 'noisy box', pictures: true },
 ];
 
 test('frames at eight moments match the capture tool\'s, and the spectrum the native one', async () => {
@@ -152,7 +160,11 @@ test('frames at eight moments match the capture tool\'s, and the spectrum the na
     assert.equal(web.program, want.program, m.what);
     assert.ok(Math.abs(web.bass - want.bass) <= 1e-4, `${m.what}: bass ${web.bass} against ${want.bass}`);
     assert.ok(Math.abs(web.lowFreq - want.lowFreq) <= 1e-4, `${m.what}: lowFreq ${web.lowFreq} against ${want.lowFreq}`);
-    m.result = result;
+    if (m.pictures) {
+      assert.ok(result.mean <= 0.5 && result.max <= 64 && result.far <= 0.001, `${m.what}: ${JSON.stringify(result)}`);
+    } else {
+      assert.ok(result.mean <= 0.2 && result.max <= 2, `${m.what}: ${JSON.stringify(result)}`);
+    }
   }
   await page.close();
 });

@@ -25,7 +25,10 @@
   function show(id) {
     for (const part of ['start', 'stage', 'sound', 'end', 'error']) $(part).hidden = part !== id;
   }
+  // Shows what went wrong; the first message stands (an abort is followed by
+  // the rejection of the call it stopped).
   function fail(text) {
+    if (document.body.dataset.state === 'error') return;
     playing = false;
     if (source) source.stop();
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
