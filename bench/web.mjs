@@ -66,7 +66,7 @@ async function inChromium(renderer, server) {
       for (let i = 0; i < n; ++i) {
         const t0 = performance.now();
         window.Tidewane.redraw();
-        window.Tidewane.readPixels(); // waits for the drawing
+        window.Tidewane.finish();
         times.push(performance.now() - t0);
       }
       return times.sort((a, b) => a - b)[Math.floor(n / 2)];

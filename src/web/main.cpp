@@ -20,6 +20,7 @@
 
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -27,13 +28,15 @@
 #include <vector>
 
 EM_JS(double, twAudioTime, (), { return window.Tidewane.audioTime(); });
-EM_JS(void, twMusicDecoded, (const float* samples, int count, int channels, int rate), {
-    window.Tidewane.musicDecoded(HEAPF32.subarray(samples >> 2, (samples >> 2) + count), channels, rate);
+EM_JS(void, twDecodeMusic, (const unsigned char* bytes, int size, int rate, int channels), {
+    window.Tidewane.decodeMusic(HEAPU8.slice(bytes, bytes + size), rate, channels);
 });
 EM_JS(void, twPixelsRead, (const unsigned char* bytes, int count),
       { window.Tidewane.pixelsRead(HEAPU8.slice(bytes, bytes + count)); });
 EM_JS(void, twMark, (const char* name), { window.Tidewane.mark(UTF8ToString(name)); });
 EM_JS(void, twPlayMusic, (), { window.Tidewane.playMusic(); });
+// Seconds of the audio clock since the music started; 0 until it has.
+EM_JS(double, twMusicTime, (), { return window.Tidewane.musicTime(); });
 EM_JS(int, twQuitPressed, (), { return window.Tidewane.takeQuit() ? 1 : 0; });
 EM_JS(void, twShowEnded, (), { window.Tidewane.showEnded(); });
 // Lets the browser show what was drawn: resumes at its next animation frame.
@@ -42,43 +45,57 @@ EM_ASYNC_JS(void, twNextAnimationFrame, (),
 
 namespace {
 
-// The music as the page plays it: decoded once, handed to the page, and
-// analysed at the audio clock's play position.
+// The music as the page plays it. The browser decodes the MP3 off the main
+// thread and Web Audio plays it; the samples come back here for the
+// spectrum, which the project's own analyser takes at the audio clock's
+// play position, as the capture tool does at its frames' positions.
 class WebMusic : public ShowMusic {
 public:
-    explicit WebMusic(const Bx::ArchiveFile& mp3) : m_decoded(Audio::decodeMp3(mp3.data, mp3.size)) {
-        if (!m_decoded.error.empty())
-            std::fprintf(stderr, "music: music.mp3: %s; the show goes on silent\n", m_decoded.error.c_str());
-        else
-            twMusicDecoded(m_decoded.samples.data(), int(m_decoded.samples.size()), m_decoded.channels,
-                           m_decoded.sampleRate);
-        m_spectrum.reset(new CaptureSpectrum(m_decoded));
+    explicit WebMusic(const Bx::ArchiveFile& mp3) : m_spectrum(m_decoded) {
+        // The format from the first frames: the browser decodes at the MP3's
+        // own rate, so that nothing is resampled.
+        const Audio::DecodedAudio head = Audio::decodeMp3(mp3.data, std::min<size_t>(mp3.size, 16384));
+        if (!head.ok()) {
+            std::fprintf(stderr, "music: music.mp3: %s; the show goes on silent\n", head.error.c_str());
+            return;
+        }
+        twDecodeMusic(mp3.data, int(mp3.size), head.sampleRate, head.channels);
     }
-    void play() override {
-        m_start = twAudioTime();
-        m_playing = true;
-        twPlayMusic();
-    }
+    void play() override { twPlayMusic(); }
+    // Until the samples have come back, the spectrum is silent.
     const float* update() override {
-        const double position = m_playing ? (twAudioTime() - m_start) * m_decoded.sampleRate : 0.0;
-        m_spectrum->setPosition(int64_t(std::llround(std::max(0.0, position))));
-        return m_spectrum->update();
+        const double position = twMusicTime() * m_decoded.sampleRate;
+        m_spectrum.setPosition(int64_t(std::llround(std::max(0.0, position))));
+        return m_spectrum.update();
+    }
+    // Room for the browser's decoded samples, then their arrival.
+    float* reserve(int frames, int channels, int rate) {
+        m_decoded.samples.assign(size_t(frames) * size_t(channels), 0.0f);
+        m_pending = {rate, channels};
+        return m_decoded.samples.data();
+    }
+    void arrived() {
+        m_decoded.sampleRate = m_pending.first;
+        m_decoded.channels = m_pending.second;
+        m_spectrum.setPosition(-1);
     }
     const Audio::DecodedAudio& decoded() const { return m_decoded; }
 
 private:
     Audio::DecodedAudio m_decoded;
-    std::unique_ptr<CaptureSpectrum> m_spectrum;
-    double m_start = 0;
-    bool m_playing = false;
+    std::pair<int, int> m_pending;
+    CaptureSpectrum m_spectrum;
 };
 
 // The page as the core's host: the audio clock, the music, Escape.
 class PageHost : public ShowHost {
 public:
-    double clock() override { return twAudioTime() - m_base; }
+    // The intro runs on the audio clock; the timeline on the music's own
+    // time, which stands at 0 until the music plays.
+    double clock() override { return m_timeline ? twMusicTime() : twAudioTime() - m_base; }
     void restartClock() override { m_base = twAudioTime(); }
     void startMusic() override {
+        m_timeline = true;
         if (m_music) m_music->play();
     }
     SpectrumSource& spectrum() override { return *m_music; }
@@ -90,6 +107,7 @@ public:
 
 private:
     double m_base = 0;
+    bool m_timeline = false;
 };
 
 struct Page {
@@ -156,6 +174,7 @@ EMSCRIPTEN_KEEPALIVE const char* tw_sizes(int width, int height) {
 // be made.
 EMSCRIPTEN_KEEPALIVE int tw_prepare(int width, int height) {
     Page& p = page();
+    twMark("prepare");
     try {
         p.context.reset(new Context(width, height, false));
     } catch (const ContextError& e) {
@@ -172,7 +191,8 @@ EMSCRIPTEN_KEEPALIVE int tw_prepare(int width, int height) {
                                       [] {
                                           twMark("preload picture");
                                           twNextAnimationFrame();
-                                      }));
+                                      },
+                                      [](const char* step) { twMark(step); }));
     p.host.m_music = p.music;
     return 0;
 }
@@ -183,6 +203,16 @@ EMSCRIPTEN_KEEPALIVE void tw_play() {
     Page& p = page();
     p.core.reset(new ShowCore(p.host, p.production.get()));
     emscripten_set_main_loop(playOneFrame, 0, 0);
+}
+
+// Room for `frames` of the decoded music, which the page fills, then calls
+// tw_music_decoded.
+EMSCRIPTEN_KEEPALIVE float* tw_music_buffer(int frames, int channels, int rate) {
+    return page().music->reserve(frames, channels, rate);
+}
+
+EMSCRIPTEN_KEEPALIVE void tw_music_decoded() {
+    page().music->arrived();
 }
 
 // Draws the frame that the capture tool draws at `seconds` of the show at
@@ -216,6 +246,12 @@ EMSCRIPTEN_KEEPALIVE const char* tw_draw_at(double seconds, int fps) {
 EMSCRIPTEN_KEEPALIVE void tw_redraw() {
     Page& p = page();
     drawShowFrame(*p.production, p.drawn, p.target);
+}
+
+// Waits until what was drawn is done, by reading one pixel back.
+EMSCRIPTEN_KEEPALIVE void tw_finish() {
+    unsigned char pixel[4];
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
 }
 
 // Hands the page the frame last drawn, RGBA rows from the top, width x

@@ -15,6 +15,9 @@
   const output = [];     // what the module printed, for an error on the page
   let audio = null;      // the AudioContext: the show's clock
   let music = null;      // the decoded music as an AudioBuffer
+  let musicDecoded = null; // settles once the music is decoded (or cannot be)
+  let musicWanted = false;
+  let musicStart = 0;    // the audio clock's reading when the music started
   let source = null;
   let quit = false;
   let playing = false;
@@ -40,22 +43,38 @@
   // What the module calls (src/web/main.cpp).
   const Tidewane = window.Tidewane = {
     audioTime() { return audio ? audio.currentTime : performance.now() / 1000; },
-    musicDecoded(samples, channels, rate) {
-      if (!audio) return; // drawn without sound
-      const frames = samples.length / channels;
-      music = audio.createBuffer(channels, frames, rate);
-      for (let c = 0; c < channels; ++c) {
-        const data = music.getChannelData(c);
-        for (let i = 0; i < frames; ++i) data[i] = samples[i * channels + c];
-      }
+    // The MP3 decoded off the main thread at its own rate; the samples go
+    // back to the module for the spectrum.
+    decodeMusic(bytes, rate, channels) {
+      musicDecoded = new OfflineAudioContext(channels, 1, rate).decodeAudioData(bytes.buffer).then((buffer) => {
+        const frames = buffer.length;
+        const ptr = Module.ccall('tw_music_buffer', 'number', ['number', 'number', 'number'],
+                                 [frames, buffer.numberOfChannels, buffer.sampleRate]);
+        const heap = Module.HEAPF32;
+        for (let c = 0; c < buffer.numberOfChannels; ++c) {
+          const data = buffer.getChannelData(c);
+          for (let i = 0, at = (ptr >> 2) + c; i < frames; ++i, at += buffer.numberOfChannels) heap[at] = data[i];
+        }
+        Module.ccall('tw_music_decoded', null, [], []);
+        performance.mark('music decoded');
+        music = buffer;
+        if (musicWanted) Tidewane.playMusic();
+      }).catch((err) => {
+        console.error('music: music.mp3: the browser cannot decode it (' + err + '); the show goes on silent');
+      });
     },
+    // Starts the music now, or as soon as it is decoded; the timeline's
+    // clock waits for it.
     playMusic() {
-      if (!music) return;
+      musicWanted = true;
+      if (!music || !audio || source) return;
       source = audio.createBufferSource();
       source.buffer = music;
       source.connect(audio.destination);
-      source.start();
+      musicStart = audio.currentTime;
+      source.start(musicStart);
     },
+    musicTime() { return source ? audio.currentTime - musicStart : 0; },
     takeQuit() { const q = quit; quit = false; return q; },
     mark(name) { performance.mark(name); },
     showEnded() {
@@ -72,6 +91,8 @@
     },
     // The frame drawAt drew, drawn again.
     redraw() { Module.ccall('tw_redraw', null, [], []); },
+    // Returns once what was drawn is done.
+    finish() { Module.ccall('tw_finish', null, [], []); },
     // The canvas's pixels as drawn last, RGBA rows from the top.
     readPixels() { Module.ccall('tw_read_pixels', null, [], []); return Tidewane.pixels; },
     output,
@@ -175,6 +196,7 @@
     const [w, h] = (params.get('size') || '640x400').split('x').map(Number);
     show('stage');
     if (!(await prepare(w, h))) return;
+    await musicDecoded;
     Tidewane.frame = Tidewane.drawAt(Number(params.get('at')), Number(params.get('fps') || 60));
     setState('paused');
   }).catch((err) => fail(String(err)));
