@@ -179,3 +179,33 @@ test('without the archive the page shows the message the desktop prints', async 
   assert.equal(await page.$eval('#error', (e) => e.hidden), false);
   await page.close();
 });
+
+test('where the browser refuses sound, the show waits on its clock and a button starts the sound', async () => {
+  const page = await browser.newPage();
+  // A browser that refuses sound until a click on the page: the audio
+  // context is held suspended, and resumes only after a real click.
+  // (Chromium's own rule cannot be used here: the driver's every call into
+  // the page counts as a gesture.)
+  await page.evaluateOnNewDocument(() => {
+    let clicked = false;
+    window.addEventListener('click', (e) => { if (e.isTrusted) clicked = true; }, true);
+    const Real = window.AudioContext;
+    window.AudioContext = class extends Real {
+      constructor(...args) {
+        super(...args);
+        const hold = () => { if (!clicked && this.state === 'running') super.suspend(); };
+        this.addEventListener('statechange', hold);
+        hold();
+      }
+      resume() { return clicked ? super.resume() : new Promise(() => {}); }
+    };
+  });
+  // Started without a click, as a link that starts the show would.
+  await page.goto(origin + '/?start&size=640x400');
+  await page.waitForFunction(() => !document.getElementById('sound').hidden, { timeout: 60000, polling: 200 });
+  assert.ok(await page.evaluate(() => window.Tidewane.audioTime()) < 0.1, 'the clock stands still');
+  await page.click('#sound-on');
+  await page.waitForFunction(() => window.Tidewane.audioTime() > 0.5, { timeout: 30000, polling: 200 });
+  assert.equal(await page.$eval('#sound', (e) => e.hidden), true);
+  await page.close();
+});

@@ -159,14 +159,16 @@
     chosen = { width: w, height: h, fullscreen: $('fullscreen').checked };
     // Both need the click: sound and full screen.
     audio = new AudioContext();
-    const resumed = audio.resume();
+    // Where the browser refuses sound, resume() waits for a gesture; the
+    // show's clock stands still until then, and a button offers one.
+    audio.resume().catch(() => {});
+    audio.addEventListener('statechange', () => { if (audio.state === 'running') $('sound').hidden = true; });
     show('stage');
     setState('playing');
     if (chosen.fullscreen) {
       $('stage').requestFullscreen().then(() => { enteredFullscreen = true; }).catch(() => {});
     }
     $('canvas').focus();
-    await resumed.catch(() => {});
     if (!(await prepare(w, h))) return;
     playing = true;
     Module.ccall('tw_play', null, [], []);
@@ -175,9 +177,7 @@
     }, 500);
   }
 
-  $('sound-on').addEventListener('click', () => {
-    audio.resume().then(() => { $('sound').hidden = true; });
-  });
+  $('sound-on').addEventListener('click', () => { audio.resume().catch(() => {}); });
   document.addEventListener('keydown', (e) => { if (playing && e.key === 'Escape') quit = true; });
   document.addEventListener('fullscreenchange', () => {
     if (playing && enteredFullscreen && !document.fullscreenElement) quit = true;
