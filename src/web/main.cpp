@@ -2,10 +2,9 @@
 // the module's file system, lets the viewer choose a size and starts the
 // show from a click; this file drives the core frame by frame from the
 // browser's animation frames. Its clock is the audio clock of the page's
-// Web Audio context, so the pictures follow the music it plays; the music
-// is decoded here with the same decoder as on the desktop and handed to the
-// page to play, and its spectrum comes from the same analyser at the play
-// position.
+// Web Audio context, so the pictures follow the music it plays; the browser
+// decodes the music and plays it, and the samples come back here, where the
+// desktop's analyser takes the spectrum at the play position.
 //
 // The page calls the functions marked EMSCRIPTEN_KEEPALIVE; the EM_JS
 // functions call the page's window.Tidewane object.

@@ -17,7 +17,8 @@
   let music = null;      // the decoded music as an AudioBuffer
   let musicDecoded = null; // settles once the music is decoded (or cannot be)
   let musicWanted = false;
-  let musicStart = 0;    // the audio clock's reading when the music started
+  let musicDecoding = false;
+  let musicStart = null; // the audio clock's reading when the music started
   let source = null;
   let quit = false;
   let playing = false;
@@ -46,6 +47,7 @@
     // The MP3 decoded off the main thread at its own rate; the samples go
     // back to the module for the spectrum.
     decodeMusic(bytes, rate, channels) {
+      musicDecoding = true;
       musicDecoded = new OfflineAudioContext(channels, 1, rate).decodeAudioData(bytes.buffer).then((buffer) => {
         const frames = buffer.length;
         const ptr = Module.ccall('tw_music_buffer', 'number', ['number', 'number', 'number'],
@@ -58,23 +60,26 @@
         Module.ccall('tw_music_decoded', null, [], []);
         performance.mark('music decoded');
         music = buffer;
-        if (musicWanted) Tidewane.playMusic();
       }).catch((err) => {
         console.error('music: music.mp3: the browser cannot decode it (' + err + '); the show goes on silent');
+      }).finally(() => {
+        musicDecoding = false;
+        if (musicWanted) Tidewane.playMusic();
       });
     },
     // Starts the music now, or as soon as it is decoded; the timeline's
-    // clock waits for it.
+    // clock waits for it. Without music to play, the clock runs silent.
     playMusic() {
       musicWanted = true;
-      if (!music || !audio || source) return;
+      if (!audio || musicStart !== null || musicDecoding) return;
+      musicStart = audio.currentTime;
+      if (!music) return;
       source = audio.createBufferSource();
       source.buffer = music;
       source.connect(audio.destination);
-      musicStart = audio.currentTime;
       source.start(musicStart);
     },
-    musicTime() { return source ? audio.currentTime - musicStart : 0; },
+    musicTime() { return musicStart === null ? 0 : audio.currentTime - musicStart; },
     takeQuit() { const q = quit; quit = false; return q; },
     mark(name) { performance.mark(name); },
     showEnded() {
