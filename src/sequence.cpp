@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -129,6 +130,15 @@ ShowSequence::Frame ShowSequence::next(const DrawTarget* target) {
 
 void ShowSequence::skipTo(int64_t frame) {
     while (m_next < frame && !done()) next();
+}
+
+std::string describeFrame(const ShowFrame& f) {
+    char line[160];
+    std::snprintf(line, sizeof line, "frame %lld %s program %d bass %.6f lowFreq %.6f white %.6f",
+                  static_cast<long long>(f.index), f.intro ? "intro" : "timeline",
+                  int(f.timelineFrame.program), double(f.timelineFrame.bass),
+                  double(f.timelineFrame.lowFreq), double(f.timelineFrame.white));
+    return line;
 }
 
 std::vector<float> soundtrack(const ShowLayout& layout, const FrameRange& range,

@@ -142,6 +142,11 @@ private:
     int64_t m_next = 0;
 };
 
+// One line saying what a frame is made of, as the browser's test hook and
+// its native counterpart print it:
+//   "frame K intro|timeline program P bass B lowFreq L white W"
+std::string describeFrame(const ShowFrame& frame);
+
 // The sound of frames [first, end) as interleaved float samples at the
 // music's rate and channel count: silence during the intro, then the music
 // from its first sample at the first timeline frame, silence past its end.

@@ -164,6 +164,31 @@ UploadCaps likelyCaps() {
     return caps;
 }
 
+// The images called `names` decoding on worker threads for `caps` from now
+// on, or null when one of them is missing from the archive: a missing name
+// leaves the batch to the usual loading, which stops the program naming the
+// first missing one at the point it always has.
+std::unique_ptr<ImageBatch> startBatch(Bx::Archive& archive, const std::vector<std::string>& names,
+                                       const UploadCaps& caps) {
+    std::vector<EncodedImage> files;
+    for (const std::string& name : names) {
+        Bx::ArchiveFile* file = archive.findFile(name.c_str());
+        if (!file) return nullptr;
+        files.push_back(EncodedImage{file->data, file->size, name});
+    }
+    return std::unique_ptr<ImageBatch>(new ImageBatch(files, caps));
+}
+
+// All images of `batch` but its last, uploaded after those of `loaded` that
+// are up already; without a batch, the images called `names` loaded as
+// usual.
+TextureList allButLast(ImageBatch* batch, TextureList loaded, Bx::Archive& archive,
+                       const std::vector<std::string>& names) {
+    if (!batch) return loadImages(archive, names);
+    while (loaded.size() + 1 < batch->size()) loaded.push_back(batch->upload());
+    return loaded;
+}
+
 bool sameCaps(const UploadCaps& a, const UploadCaps& b) {
     return a.dxt == b.dxt && a.npot == b.npot && a.dxtWholeBlocks == b.dxtWholeBlocks &&
            a.maxSide >= b.maxSide;
@@ -197,13 +222,7 @@ void Prefetch::run(const std::string& archivePath) {
     Bx::releaseArchiveFiles(contents.files);
     if (!regular || !contents.error.empty() || Bx::Archive::ms_archive) return;
     m_archive.reset(new Bx::Archive(archivePath.c_str()));
-    std::vector<EncodedImage> files;
-    for (const std::string& name : firstPictures()) {
-        Bx::ArchiveFile* file = m_archive->findFile(name.c_str());
-        if (!file) return;
-        files.push_back(EncodedImage{file->data, file->size, name});
-    }
-    m_first.reset(new ImageBatch(files, likelyCaps()));
+    m_first = startBatch(*m_archive, firstPictures(), likelyCaps());
 }
 
 Production::Production(const std::string& archivePath, int width, int height,
@@ -226,7 +245,7 @@ Production::Production(const std::string& archivePath, int width, int height,
     done("archive read");
     // The preload picture and the intro's images decode behind the music's
     // and the programs' set-up, if they have not begun already.
-    if (!ahead) ahead = startBatch(firstPictures());
+    if (!ahead) ahead = startBatch(*m_archive, firstPictures(), queryUploadCaps());
     if (openMusic) m_music = openMusic(*m_archive->getFile(Manifest::kMusic));
     done("music player (decoding goes on behind)");
     enableFlatTexturing();
@@ -239,11 +258,7 @@ Production::Production(const std::string& archivePath, int width, int height,
     drawQuad(*m_preload, -960, -540, 960, 540);
     present();
     done("preload picture decoded, drawn, shown");
-    TextureList loaded;
-    if (ahead)
-        while (loaded.size() + 1 < ahead->size()) loaded.push_back(ahead->upload());
-    else
-        loaded = loadImages(*m_archive, Manifest::introImages());
+    TextureList loaded = allButLast(ahead.get(), {}, *m_archive, Manifest::introImages());
     size_t at = 0;
     take(loaded, at, Manifest::kWalkImages, m_intro.walk);
     take(loaded, at, Manifest::kUsImages, m_intro.us);
@@ -252,22 +267,10 @@ Production::Production(const std::string& archivePath, int width, int height,
     // The second batch decodes during the intro.
     std::vector<std::string> second = Manifest::timelineImages();
     second.push_back(Manifest::kBlue);
-    m_second = startBatch(second);
+    m_second = startBatch(*m_archive, second, queryUploadCaps());
 }
 
 Production::~Production() = default;
-
-std::unique_ptr<ImageBatch> Production::startBatch(const std::vector<std::string>& names) {
-    // A missing name leaves the batch to the usual loading, which stops the
-    // program naming the first missing one at the point it always has.
-    std::vector<EncodedImage> files;
-    for (const std::string& name : names) {
-        Bx::ArchiveFile* file = m_archive->findFile(name.c_str());
-        if (!file) return nullptr;
-        files.push_back(EncodedImage{file->data, file->size, name});
-    }
-    return std::unique_ptr<ImageBatch>(new ImageBatch(files, queryUploadCaps()));
-}
 
 void Production::uploadAhead() {
     // The lyrics and the credit, one a frame as they are ready; "blue.png"
@@ -278,11 +281,8 @@ void Production::uploadAhead() {
 
 void Production::loadTimeline() {
     if (timelineLoaded()) return;
-    TextureList loaded = std::move(m_early);
-    if (m_second)
-        while (loaded.size() + 1 < m_second->size()) loaded.push_back(m_second->upload());
-    else
-        loaded = loadImages(*m_archive, Manifest::timelineImages());
+    TextureList loaded =
+        allButLast(m_second.get(), std::move(m_early), *m_archive, Manifest::timelineImages());
     size_t at = 0;
     take(loaded, at, Manifest::kLyricImages, m_images.lyrics);
     m_images.credit = std::move(loaded[at]);

@@ -167,10 +167,6 @@ public:
     int height() const { return m_height; }
 
 private:
-    // The images called `names` decoding on worker threads from now on, or
-    // null when one of them is missing.
-    std::unique_ptr<ImageBatch> startBatch(const std::vector<std::string>& names);
-
     int m_width;
     int m_height;
     std::unique_ptr<Bx::Archive> m_archive;

@@ -180,12 +180,6 @@ bool readPng(const unsigned char* data, size_t size, PreparedImage* image, std::
     return complete;
 }
 
-void flipRows(PreparedImage& image) {
-    const size_t rowBytes = size_t(image.width) * size_t(image.channels);
-    auto row = [&](int y) { return image.pixels.begin() + std::ptrdiff_t(size_t(y) * rowBytes); };
-    for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(row(top), row(top + 1), row(bottom));
-}
 
 #ifdef TIDEWANE_WEBGL
 unsigned char* libraryDxt(const unsigned char* pixels, int width, int height, int channels,
@@ -275,6 +269,13 @@ unsigned char* compressDxt(const unsigned char* pixels, int width, int height, i
 }
 
 } // namespace
+
+void flipRows(PreparedImage& image) {
+    const size_t rowBytes = size_t(image.width) * size_t(image.channels);
+    auto row = [&](int y) { return image.pixels.begin() + std::ptrdiff_t(size_t(y) * rowBytes); };
+    for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(row(top), row(top + 1), row(bottom));
+}
 
 bool isCompletePng(const unsigned char* data, size_t size, std::string* problem) {
     std::string why;

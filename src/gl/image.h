@@ -64,6 +64,10 @@ struct PreparedImage {
 // The file is read once: checking and decoding are the same pass.
 bool decodePng(const unsigned char* data, size_t size, PreparedImage& image);
 
+// Puts the decoded pixels' rows in the opposite order (bottom row first,
+// as textures hold them, or back).
+void flipRows(PreparedImage& image);
+
 // decodePng, then, when `caps` allow the texture library's compressed upload
 // without resizing, the row flip and the DXT compression that upload would
 // do, so that only the copy to the driver is left for the GL thread.

@@ -77,18 +77,14 @@ unsigned int uploadPixels(PreparedImage& image, std::string& problem) {
         problem = "no upload for " + std::to_string(image.channels) + " channels";
         return 0;
     }
-    const size_t rowBytes = size_t(image.width) * size_t(image.channels);
-    std::vector<unsigned char> flipped(image.pixels.size());
-    for (int y = 0; y < image.height; ++y)
-        std::copy_n(image.pixels.begin() + std::ptrdiff_t(size_t(y) * rowBytes), rowBytes,
-                    flipped.begin() + std::ptrdiff_t(size_t(image.height - 1 - y) * rowBytes));
+    flipRows(image);
     GLuint id = 0;
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     const GLenum format = formats[image.channels - 1];
     glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), image.width, image.height, 0, format,
-                 GL_UNSIGNED_BYTE, flipped.data());
+                 GL_UNSIGNED_BYTE, image.pixels.data());
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     if (glGetError() != GL_NO_ERROR) {
         glDeleteTextures(1, &id);

@@ -216,8 +216,8 @@ EMSCRIPTEN_KEEPALIVE void tw_music_decoded() {
 
 // Draws the frame that the capture tool draws at `seconds` of the show at
 // `fps` frames a second (the virtual clock, the music analysed at the
-// frame's play position), and describes it in one line:
-// "frame K intro|timeline program P bass B lowFreq L white W". After tw_prepare;
+// frame's play position), and describes it in one line (describeFrame).
+// After tw_prepare;
 // not while the show plays.
 EMSCRIPTEN_KEEPALIVE const char* tw_draw_at(double seconds, int fps) {
     Page& p = page();
@@ -231,12 +231,7 @@ EMSCRIPTEN_KEEPALIVE const char* tw_draw_at(double seconds, int fps) {
     }
     const ShowFrame f = sequence.next(&p.target);
     p.drawn = f;
-    char line[160];
-    std::snprintf(line, sizeof line, "frame %lld %s program %d bass %.6f lowFreq %.6f white %.6f",
-                  static_cast<long long>(f.index), f.intro ? "intro" : "timeline",
-                  int(f.timelineFrame.program), double(f.timelineFrame.bass),
-                  double(f.timelineFrame.lowFreq), double(f.timelineFrame.white));
-    p.frameInfo = line;
+    p.frameInfo = describeFrame(f);
     return p.frameInfo.c_str();
 }
 

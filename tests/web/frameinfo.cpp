@@ -1,6 +1,6 @@
 // Prints, for the browser test, what the capture tool's frame at S seconds
-// is made of, natively, in the line the page's test hook prints:
-//   frame K intro|timeline program P bass B lowFreq L white W
+// is made of, natively, in the line the page's test hook prints
+// (describeFrame).
 // usage: web-frameinfo ARCHIVE FPS SECONDS...
 
 #include "bx/archive.h"
@@ -22,11 +22,7 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) {
         ShowSequence sequence(layout, music);
         sequence.skipTo(layout.frameAtOrAfter(std::atof(argv[i])));
-        const ShowFrame f = sequence.next();
-        std::printf("frame %lld %s program %d bass %.6f lowFreq %.6f white %.6f\n",
-                    static_cast<long long>(f.index), f.intro ? "intro" : "timeline",
-                    int(f.timelineFrame.program), double(f.timelineFrame.bass),
-                    double(f.timelineFrame.lowFreq), double(f.timelineFrame.white));
+        std::printf("%s\n", describeFrame(sequence.next()).c_str());
     }
     return 0;
 }

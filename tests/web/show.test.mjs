@@ -32,9 +32,12 @@ after(async () => {
   fs.rmSync(captures, { recursive: true, force: true });
 });
 
-async function open(address, state) {
+// A new page at `address`, once it shows `state`; `setUp` runs before the
+// page's own scripts.
+async function open(address, state, setUp = async () => {}) {
   const page = await browser.newPage();
   await page.setViewport({ width: 800, height: 600 });
+  await setUp(page);
   await page.goto(origin + address);
   await page.waitForFunction((s) => document.body.dataset.state === s || document.body.dataset.state === 'error',
                              { timeout: 120000 }, state);
@@ -189,16 +192,13 @@ test('frames at eight moments match the capture tool\'s, and the spectrum the na
 
 test('without S3TC the pictures go up uncompressed and show the same', async () => {
   await captureMoments();
-  const page = await browser.newPage();
-  await page.evaluateOnNewDocument(() => {
+  const page = await open(`/?at=0&paused&size=${W}x${H}&fps=${FPS}`, 'paused', (p) => p.evaluateOnNewDocument(() => {
     const hidden = (name) => /s3tc/i.test(name);
     const proto = WebGL2RenderingContext.prototype;
     const supported = proto.getSupportedExtensions, get = proto.getExtension;
     proto.getSupportedExtensions = function () { return supported.call(this).filter((n) => !hidden(n)); };
     proto.getExtension = function (name) { return hidden(name) ? null : get.call(this, name); };
-  });
-  await page.goto(origin + `/?at=0&paused&size=${W}x${H}&fps=${FPS}`);
-  await page.waitForFunction(() => document.body.dataset.state === 'paused', { timeout: 120000 });
+  }));
   // Exact pictures against the desktop's DXT ones: measured a mean of 0.008
   // to 0.45 and at most 39 of 255, on 0.04% of the pixels at most beyond 24.
   for (const m of moments.filter((m) => m.pictures)) {
@@ -221,12 +221,12 @@ test('without the archive the page shows the message the desktop prints', async 
 });
 
 test('where the browser refuses sound, the show waits on its clock and a button starts the sound', async () => {
-  const page = await browser.newPage();
   // A browser that refuses sound until a click on the page: the audio
   // context is held suspended, and resumes only after a real click.
   // (Chromium's own rule cannot be used here: the driver's every call into
-  // the page counts as a gesture.)
-  await page.evaluateOnNewDocument(() => {
+  // the page counts as a gesture.) Started without a click, as a link that
+  // starts the show would.
+  const page = await open('/?start&size=640x400', 'playing', (p) => p.evaluateOnNewDocument(() => {
     let clicked = false;
     window.addEventListener('click', (e) => { if (e.isTrusted) clicked = true; }, true);
     const Real = window.AudioContext;
@@ -239,9 +239,7 @@ test('where the browser refuses sound, the show waits on its clock and a button 
       }
       resume() { return clicked ? super.resume() : new Promise(() => {}); }
     };
-  });
-  // Started without a click, as a link that starts the show would.
-  await page.goto(origin + '/?start&size=640x400');
+  }));
   await page.waitForFunction(() => !document.getElementById('sound').hidden, { timeout: 60000, polling: 200 });
   assert.ok(await page.evaluate(() => window.Tidewane.audioTime()) < 0.1, 'the clock stands still');
   await page.click('#sound-on');
