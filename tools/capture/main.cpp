@@ -9,6 +9,7 @@
 #include "renderer.h"
 #include "sequence.h"
 
+#include "bx/archive.h"
 #include "commandline.h"
 #include "locate.h"
 #include "scenes.h"
@@ -140,7 +141,8 @@ private:
 };
 
 Audio::DecodedAudio decodeMusic(const ShowRenderer& renderer) {
-    return Audio::decodeMp3(renderer.musicData(), renderer.musicSize());
+    const Bx::ArchiveFile& music = renderer.music();
+    return Audio::decodeMp3(music.data, music.size);
 }
 
 // The renderer with the context the options ask for, and the archive's

@@ -96,12 +96,8 @@ ShowRenderer::ShowRenderer(const std::string& archivePath, int width, int height
 // context, as in the live teardown.
 ShowRenderer::~ShowRenderer() = default;
 
-const uint8_t* ShowRenderer::musicData() const {
-    return m_show->archive().getFile(Manifest::kMusic)->data;
-}
-
-size_t ShowRenderer::musicSize() const {
-    return m_show->archive().getFile(Manifest::kMusic)->size;
+const Bx::ArchiveFile& ShowRenderer::music() const {
+    return *m_show->archive().getFile(Manifest::kMusic);
 }
 
 DrawTarget ShowRenderer::target() const {

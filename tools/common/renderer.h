@@ -49,9 +49,9 @@ public:
     ShowRenderer(const ShowRenderer&) = delete;
     ShowRenderer& operator=(const ShowRenderer&) = delete;
 
-    // The archive's copy of the music.
-    const uint8_t* musicData() const;
-    size_t musicSize() const;
+    // The music: its bytes and size from one look-up, so that a loose
+    // music.mp3 replaced meanwhile cannot give a size that is not the bytes'.
+    const Bx::ArchiveFile& music() const;
 
     // The production, which draws the frames (see core.h), and the
     // framebuffer it draws them into.

@@ -13,6 +13,7 @@
 #include "output.h"
 #include "renderer.h"
 
+#include "bx/archive.h"
 #include "bx/music.h"
 #include "commandline.h"
 #include "core.h"
@@ -182,7 +183,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(stderr, "renderer: %s\n", renderer->rendererLine().c_str());
-    const Audio::DecodedAudio music = Audio::decodeMp3(renderer->musicData(), renderer->musicSize());
+    const Bx::ArchiveFile& musicFile = renderer->music();
+    const Audio::DecodedAudio music = Audio::decodeMp3(musicFile.data, musicFile.size);
     if (!music.ok()) {
         std::fprintf(stderr, "tidewane-studio: the archive's music cannot be decoded: %s\n",
                      music.error.c_str());
@@ -194,9 +196,6 @@ int main(int argc, char** argv) {
 
     // The music as it is heard; the picture's spectrum comes from the
     // stepped state, as in the capture.
-    Bx::ArchiveFile musicFile{};
-    musicFile.size = uint32_t(renderer->musicSize());
-    musicFile.data = const_cast<unsigned char*>(renderer->musicData());
     Bx::Music player(musicFile);
 
     std::unique_ptr<ShaderReloader> reloader;
