@@ -189,6 +189,16 @@ TextureList allButLast(ImageBatch* batch, TextureList loaded, Bx::Archive& archi
     return loaded;
 }
 
+// A 1x1 texture of transparent black.
+std::unique_ptr<Texture> clearTexture() {
+    PreparedImage image;
+    image.decoded = true;
+    image.width = image.height = 1;
+    image.channels = 4;
+    image.pixels.assign(4, 0);
+    return std::unique_ptr<Texture>(new Texture(image, "(transparent)"));
+}
+
 bool sameCaps(const UploadCaps& a, const UploadCaps& b) {
     return a.dxt == b.dxt && a.npot == b.npot && a.dxtWholeBlocks == b.dxtWholeBlocks &&
            a.maxSide >= b.maxSide;
@@ -196,8 +206,9 @@ bool sameCaps(const UploadCaps& a, const UploadCaps& b) {
 
 } // namespace
 
-Prefetch::Prefetch(const std::string& archivePath)
-    : m_thread([this, archivePath] { run(archivePath); }) {}
+Prefetch::Prefetch(const std::string& archivePath) {
+    m_thread = std::thread([this, archivePath] { run(archivePath); });
+}
 
 Prefetch::~Prefetch() {
     join();
@@ -291,6 +302,11 @@ void Production::loadTimeline() {
     m_frameBuffer->addRenderTarget(GL_RGBA8);
     m_images.blue = m_second ? m_second->upload() : loadImage(*m_archive, Manifest::kBlue);
     m_second.reset();
+    m_clear = clearTexture();
+}
+
+Texture& Production::overlay(Texture& image) {
+    return image.getId() != 0 ? image : *m_clear;
 }
 
 void Production::drawScenePass(const TimelineFrame& frame, const DrawTarget& target) {
@@ -300,12 +316,12 @@ void Production::drawScenePass(const TimelineFrame& frame, const DrawTarget& tar
     setSceneUniforms(scene, frame);
     if (frame.usesImages) {
         m_images.blue->bind(0);
-        m_images.credit->bind(1);
+        overlay(*m_images.credit).bind(1);
     }
     drawScreenQuad();
     if (frame.usesImages) {
         m_images.blue->unbind();
-        m_images.credit->unbind();
+        overlay(*m_images.credit).unbind();
     }
     scene.unbind();
     // Unbinding the frame buffer restores the viewport and binds the window.
@@ -315,7 +331,7 @@ void Production::drawScenePass(const TimelineFrame& frame, const DrawTarget& tar
 
 void Production::drawPostPass(const TimelineFrame& frame, const DrawTarget& target) {
     Shader& post = *m_programs.post;
-    Texture& lyrics = *m_images.lyrics[size_t(frame.lyricsImage)];
+    Texture& lyrics = overlay(*m_images.lyrics[size_t(frame.lyricsImage)]);
     RenderTarget& rt = *m_frameBuffer->getRenderTarget(0);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     post.bind();

@@ -108,9 +108,10 @@ private:
     void run(const std::string& archivePath);
     void join();
 
-    std::thread m_thread;
     std::unique_ptr<Bx::Archive> m_archive;
     std::unique_ptr<ImageBatch> m_first; // "preload.png", then the intro's images
+    // Started in the constructor's body, once the members it writes exist.
+    std::thread m_thread;
 };
 
 // The production's set-up in the driver's order, written once for every
@@ -167,6 +168,9 @@ public:
     int height() const { return m_height; }
 
 private:
+    // `image`, or the transparent texture where it could not be used.
+    Texture& overlay(Texture& image);
+
     int m_width;
     int m_height;
     std::unique_ptr<Bx::Archive> m_archive;
@@ -176,6 +180,10 @@ private:
     IntroImages m_intro;
     TimelineImages m_images;
     std::unique_ptr<FrameBuffer> m_frameBuffer;
+    // Fully transparent, drawn in place of a lyric or the credit that could
+    // not be used: those are laid over the scene by their alpha, so the
+    // frame is the one drawn without them.
+    std::unique_ptr<Texture> m_clear;
     // The second batch, decoding from the intro's start until loadTimeline
     // uploads it; it borrows the archive's bytes, so it goes first.
     std::unique_ptr<ImageBatch> m_second;

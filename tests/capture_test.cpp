@@ -493,6 +493,39 @@ TEST(CaptureTool, TheCreditsShowOnlyBetweenTheirTimes) {
     EXPECT_NEAR(blue[3], blue[0], 0.1 * blue[0]) << "gone again";
 }
 
+// A lyric or the credit that cannot be decoded is left out of the frame:
+// it is laid over the scene by its alpha, so the frame is the one drawn with
+// a fully transparent picture of that name in its place.
+TEST(CaptureTool, ADamagedOverlayPictureGivesTheFrameWithoutIt) {
+    std::string noise(5000, '\0');
+    uint32_t state = 12345;
+    for (char& c : noise) c = char((state = state * 1664525u + 1013904223u) >> 24);
+    const std::string clear = encodePng(Image(160, 90, Rgba{0, 0, 0, 0}));
+    // lyrics/05.png is up from 84.04 s of playback; the credit in full view
+    // at 72 s.
+    const std::pair<std::string, double> cases[] = {{"lyrics/05.png", 86.0}, {"credit.png", 72.0}};
+    for (const auto& c : cases) {
+        const double at = showTimeAt4(c.second);
+        const int64_t index = std::lround(at * kFps);
+        std::string frames[2];
+        for (int damaged = 0; damaged < 2; ++damaged) {
+            TempDir dir;
+            writeFile(dir / c.first, damaged ? noise : clear);
+            CommandResult r = runCommand("cd '" + dir.path() + "' && " + capture(kSmall + std::string("--from ") +
+                                         std::to_string(at) + " --to " + std::to_string(at + 0.25) +
+                                         " --out out"));
+            ASSERT_EQ(r.exitStatus, 0) << r.err;
+            EXPECT_EQ(r.err.find("image: " + c.first + ": not a PNG file; shown without it\n") !=
+                          std::string::npos,
+                      damaged == 1)
+                << r.err;
+            frames[damaged] = readFile(dir / "out/" + frameFileName(index));
+        }
+        ASSERT_FALSE(frames[0].empty()) << c.first;
+        EXPECT_TRUE(frames[0] == frames[1]) << c.first << " damaged draws another frame";
+    }
+}
+
 TEST(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
     TempDir dir;
     // A bad option.
