@@ -341,6 +341,23 @@ TEST_F(TextureLoading, UndecodableBytesGiveNameZeroBindNothingAndAreNamed) {
     EXPECT_EQ(batch[1]->getId(), 0u);
     EXPECT_EQ(err.rfind("image: credit.png: damaged PNG: ", 0), 0u) << err;
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+
+    // Blocks the driver refuses (too few for the image's size) leave name 0
+    // and are named too, not reported as a texture.
+    PreparedImage shortBlocks;
+    shortBlocks.decoded = true;
+    shortBlocks.width = shortBlocks.height = 8;
+    shortBlocks.channels = 3;
+    shortBlocks.dxt.reset(static_cast<unsigned char*>(std::calloc(8, 1)));
+    shortBlocks.dxtSize = 8; // one block of the four an 8x8 DXT1 image needs
+    shortBlocks.dxtFormat = 0x83F0;
+    testing::internal::CaptureStderr();
+    Texture refused(shortBlocks, "blue.png");
+    EXPECT_EQ(refused.getId(), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
+                  "image: blue.png: OpenGL did not take it: its compressed upload was refused", 0),
+              0u);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST_F(TextureLoading, LoadsAnArchiveEntryByName) {

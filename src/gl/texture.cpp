@@ -108,6 +108,32 @@ UploadCaps queryUploadCaps() {
 
 #endif
 
+namespace {
+
+// What the library does with pixels it has flipped and compressed. Gives the
+// new name, or 0 with the reason when the driver refuses the blocks.
+unsigned int uploadCompressed(const PreparedImage& image, std::string& problem) {
+    // Errors left by earlier calls are not this upload's.
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    if (id == 0) return problem = "no texture name", 0;
+    glBindTexture(GL_TEXTURE_2D, id);
+    glCompressedTexImage2D(GL_TEXTURE_2D, 0, image.dxtFormat, image.width, image.height, 0,
+                           image.dxtSize, image.dxt.get());
+    const GLenum error = glGetError();
+    if (error == GL_NO_ERROR) return id;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDeleteTextures(1, &id);
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%04X", unsigned(error));
+    problem = std::string("its compressed upload was refused (error ") + code + ")";
+    return 0;
+}
+
+} // namespace
+
 void reportUnusableImage(const std::string& name, const std::string& problem) {
     // One call, so that the line is written whole.
     std::fprintf(stderr, "image: %s: %s; shown without it\n", name.empty() ? "(unnamed)" : name.c_str(),
@@ -152,16 +178,9 @@ bool Texture::upload(PreparedImage& image, const std::string& name) {
         reportUnusableImage(name, image.problem);
         return false;
     }
-    if (image.dxt) {
-        // What the library does with pixels it has flipped and compressed.
-        glGenTextures(1, &m_id);
-        if (m_id == 0) return false;
-        glBindTexture(GL_TEXTURE_2D, m_id);
-        glCompressedTexImage2D(GL_TEXTURE_2D, 0, image.dxtFormat, image.width, image.height, 0,
-                               image.dxtSize, image.dxt.get());
-    }
     std::string problem;
-    if (!image.dxt) m_id = uploadPixels(image, problem);
+    if (image.dxt) m_id = uploadCompressed(image, problem);
+    else m_id = uploadPixels(image, problem);
     if (m_id == 0) {
         reportUnusableImage(name, "OpenGL did not take it: " + problem);
         return false;
