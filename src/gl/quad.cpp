@@ -66,14 +66,16 @@ const char* const kFlatFragment =
     "#version 300 es\n"
     "precision highp float;\n"
     "uniform sampler2D img;\n"
+    "uniform float textured;\n"
     "in vec2 uv;\n"
     "out vec4 colour;\n"
-    "void main() { colour = texture(img, uv); }\n";
+    "void main() { colour = textured > 0.5 ? texture(img, uv) : vec4(1.0); }\n";
 
 struct QuadState {
     GLuint buffer = 0;
     GLuint flat = 0;
     GLint rect = -1;
+    GLint textured = -1;
     float view[4] = {-1, 1, -1, 1}; // left, right, bottom, top
     float offset = 0;
 };
@@ -142,6 +144,7 @@ void drawFlatQuad(float left, float bottom, float right, float top) {
         glGetProgramiv(s.flat, GL_LINK_STATUS, &ok);
         BX_ASSERT(ok == GL_TRUE, "the flat pictures' program does not link");
         s.rect = glGetUniformLocation(s.flat, "rect");
+        s.textured = glGetUniformLocation(s.flat, "textured");
         glUseProgram(s.flat);
         glUniform1i(glGetUniformLocation(s.flat, "img"), 0);
     }
@@ -150,6 +153,11 @@ void drawFlatQuad(float left, float bottom, float right, float top) {
     auto clipY = [&](float y) { return 2 * (y - s.view[2]) / (s.view[3] - s.view[2]) - 1; };
     glUseProgram(s.flat);
     glUniform4f(s.rect, clipX(left), clipY(bottom), clipX(right), clipY(top));
+    // As the desktop's fixed-function drawing: with no texture on unit 0 (a
+    // picture that could not be used) the quad is drawn in plain white.
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glUniform1f(s.textured, bound != 0 ? 1.0f : 0.0f);
     bindCorners();
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
     glUseProgram(0);
