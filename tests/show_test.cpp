@@ -169,6 +169,10 @@ TEST_F(Show, FullScreenChosenInTheDialogOpensAFullScreenWindow) {
     while (!bypassesWindowManager(window) && monotonicSeconds() < end) usleep(20000);
     EXPECT_TRUE(bypassesWindowManager(window)) << "the show's window is not full screen";
     m_process->kill();
+    // The server takes the ended program's window away when it sees the
+    // connection close: the next window of that title must be the new one.
+    const double gone = monotonicSeconds() + 10;
+    while (windowExists(window) && monotonicSeconds() < gone) usleep(20000);
 
     // And left clear, a window like any other.
     start();
