@@ -1,11 +1,12 @@
 # Two commands: `make run` installs, builds and starts the show;
 # `make test` installs, builds and runs the whole test suite headless;
-# `make web` builds the show for browsers into $(BUILD)/web.
+# `make web` builds the show for browsers into $(BUILD)/web;
+# `make test-sanitize` runs the suite built with sanitizers.
 # `make install` and `make package` make the release.
 BUILD ?= build
 PREFIX ?= /usr/local
 
-.PHONY: deps build run test web install package clean
+.PHONY: deps build run test test-sanitize web install package clean
 
 deps:
 	scripts/install-deps
@@ -19,6 +20,11 @@ run: build
 
 test:
 	scripts/test
+
+# AddressSanitizer + UBSan over the whole suite, ThreadSanitizer over the
+# tests that run threads, in $(BUILD)-asan and $(BUILD)-tsan.
+test-sanitize:
+	BUILD=$(BUILD) scripts/test-sanitize
 
 # The browser version in $(BUILD)/web: the page, the WebAssembly, the archive.
 web: build
