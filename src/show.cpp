@@ -314,14 +314,15 @@ void Production::drawScenePass(const TimelineFrame& frame, const DrawTarget& tar
     m_frameBuffer->bind();
     scene.bind();
     setSceneUniforms(scene, frame);
+    Texture& credit = overlay(*m_images.credit);
     if (frame.usesImages) {
         m_images.blue->bind(0);
-        overlay(*m_images.credit).bind(1);
+        credit.bind(1);
     }
     drawScreenQuad();
     if (frame.usesImages) {
         m_images.blue->unbind();
-        overlay(*m_images.credit).unbind();
+        credit.unbind();
     }
     scene.unbind();
     // Unbinding the frame buffer restores the viewport and binds the window.

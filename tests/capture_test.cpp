@@ -497,9 +497,7 @@ TEST(CaptureTool, TheCreditsShowOnlyBetweenTheirTimes) {
 // it is laid over the scene by its alpha, so the frame is the one drawn with
 // a fully transparent picture of that name in its place.
 TEST(CaptureTool, ADamagedOverlayPictureGivesTheFrameWithoutIt) {
-    std::string noise(5000, '\0');
-    uint32_t state = 12345;
-    for (char& c : noise) c = char((state = state * 1664525u + 1013904223u) >> 24);
+    const std::string noise = randomBytes(5000, 12345);
     const std::string clear = encodePng(Image(160, 90, Rgba{0, 0, 0, 0}));
     // lyrics/05.png is up from 84.04 s of playback; the credit in full view
     // at 72 s.

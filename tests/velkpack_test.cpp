@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <random>
 
 namespace {
 
@@ -17,13 +16,6 @@ std::string velkpack(const std::string& args) {
 std::string le32(uint32_t v) {
     std::string s(4, '\0');
     for (int i = 0; i < 4; ++i) s[size_t(i)] = char((v >> (8 * i)) & 0xFF);
-    return s;
-}
-
-std::string randomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = char(rng() & 0xFF);
     return s;
 }
 

@@ -34,6 +34,8 @@ private:
 std::string readFile(const std::string& path);
 // Writes `bytes` to `path`, creating the folders on the way.
 void writeFile(const std::string& path, const std::string& bytes);
+// `n` bytes of noise, the same for the same seed.
+std::string randomBytes(size_t n, unsigned seed);
 bool fileExists(const std::string& path);
 
 // Sets an environment variable until destruction, then restores it.
