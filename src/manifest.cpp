@@ -45,4 +45,11 @@ std::vector<std::string> loadOrder() {
     return names;
 }
 
+std::vector<std::string> packOrder() {
+    std::vector<std::string> names = loadOrder();
+    names.erase(names.begin());
+    names.push_back(kMusic);
+    return names;
+}
+
 } // namespace Manifest

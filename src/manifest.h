@@ -1,8 +1,8 @@
 #pragma once
 // The asset manifest: every archive entry the show reads, in the order it
-// loads them, and how the images fall into batches. The loader, the asset
-// generator (which packs the archive in this order), the capture tool's
-// archive check, the benchmarks and the tests read it from here.
+// loads them, the order the archive packs them, and how the images fall into
+// batches. The loader, the asset generator, the capture tool's archive
+// check, the benchmarks and the tests read it from here.
 
 #include <string>
 #include <vector>
@@ -29,5 +29,12 @@ std::vector<std::string> timelineImages();
 // Every entry in load order: the music, the preload picture, the first
 // batch, the second batch, "blue.png".
 std::vector<std::string> loadOrder();
+
+// Every entry in the order the archive packs them, the order in which the
+// show first draws or plays them: the preload picture, the first batch, the
+// second batch, "blue.png", the music last. A reader that has the archive
+// only in part (the browser's page as it streams in) can show the pictures
+// before the largest entry arrives.
+std::vector<std::string> packOrder();
 
 } // namespace Manifest

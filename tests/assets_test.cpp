@@ -89,11 +89,14 @@ bool clearIn(const Image& img, int x0, int y0, int x1, int y1) {
 
 // ------------------------------------------------------------ the archive --
 
-TEST(AssetArchive, HoldsEveryAssetInLoadOrder) {
+TEST(AssetArchive, HoldsEveryAssetInPackOrderWithTheMusicLast) {
     const std::vector<Entry>& entries = archiveEntries();
     std::vector<std::string> names;
     for (const Entry& e : entries) names.push_back(e.name);
-    EXPECT_EQ(names, Manifest::loadOrder());
+    EXPECT_EQ(names, Manifest::packOrder());
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), Manifest::kPreload);
+    EXPECT_EQ(names.back(), Manifest::kMusic);
     for (const Entry& e : entries) EXPECT_GT(e.bytes.size(), 0u) << e.name;
 }
 

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<std::string> names = Manifest::loadOrder();
+    std::vector<std::string> names = Manifest::packOrder();
     std::string list = dir + "/tidewane.list";
     {
         std::ofstream out(list);
