@@ -36,8 +36,9 @@ for (const f of fs.readdirSync(site)) {
   gzipped += zlib.gzipSync(bytes, { level: 6 }).length;
 }
 
-// A moment in each scene, show seconds at 60 frames a second.
-const scenes = [['cloud', 12], ['lattice', 40], ['credits', 70], ['column', 100], ['noisy box', 120]];
+// A moment in each scene, show seconds at 60 frames a second, from the
+// scene table as the page's hook gives it.
+let scenes = [];
 
 async function inChromium(renderer, server) {
   const browser = await launch(renderer);
@@ -57,6 +58,7 @@ async function inChromium(renderer, server) {
   const page = await browser.newPage();
   await page.goto(`${server.origin}/?at=0&paused&size=${W}x${H}`);
   await page.waitForFunction(() => document.body.dataset.state === 'paused', { timeout: 120000 });
+  scenes = (await page.evaluate(() => window.Tidewane.scenes())).map((s) => [s.name, s.at]);
   const frames = {};
   for (const [name, at] of scenes) {
     say(`${renderer}: ${name}`);

@@ -33,7 +33,8 @@ export async function serve(site, { mounts = {}, hidden = [] } = {}) {
     if (url.endsWith('/')) file = path.join(file, 'index.html');
     fs.readFile(file, (err, data) => {
       if (err) { res.writeHead(404); res.end(); return; }
-      res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream' });
+      res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream',
+                           'content-length': data.length });
       res.end(data);
     });
   }).listen(0, '127.0.0.1');

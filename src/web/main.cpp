@@ -1,5 +1,5 @@
-// The browser's host of the show. The page (web/page) loads the archive into
-// the module's file system, lets the viewer choose a size and starts the
+// The browser's host of the show. The page (web/page) streams the archive
+// into the module's file system, lets the viewer choose a size and starts the
 // show from a click; this file drives the core frame by frame from the
 // browser's animation frames. Its clock is the audio clock of the page's
 // Web Audio context, so the pictures follow the music it plays; the browser
@@ -15,7 +15,9 @@
 #include "gl/api.h"
 #include "gl/context.h"
 #include "launcher.h"
+#include "scenes.h"
 #include "sequence.h"
+#include "timeline.h"
 
 #include <emscripten.h>
 
@@ -164,6 +166,32 @@ EMSCRIPTEN_KEEPALIVE const char* tw_sizes(int width, int height) {
                std::to_string(state.sizes()[i].height);
     out += "|" + std::to_string(state.selected()) + "|" + (state.fullscreen() ? "1" : "0");
     return out.c_str();
+}
+
+// The scene table for the page's tools: each scene program's name and the
+// middle of its first stretch in show seconds, "name@seconds" items joined
+// by ";".
+EMSCRIPTEN_KEEPALIVE const char* tw_scenes() {
+    static std::string out;
+    out.clear();
+    for (int p = 0; p < kSceneCount; ++p) {
+        for (int i = 0; i < kStretchCount; ++i) {
+            if (int(kSchedule[i].program) != p) continue;
+            const float end = i + 1 < kStretchCount ? kSchedule[i + 1].start
+                                                   : TimelineTables::kTimeLimit;
+            out += (out.empty() ? "" : ";") + std::string(kPrograms[p].name) + "@" +
+                   std::to_string(0.5 * double(kSchedule[i].start + end));
+            break;
+        }
+    }
+    return out.c_str();
+}
+
+// Reads the archive "tidewane.velk" as the show will and lets it go, so
+// that a missing or damaged one stops with the desktop's assertion block
+// on the start page, before anything is chosen.
+EMSCRIPTEN_KEEPALIVE void tw_check_archive() {
+    Bx::Archive archive("tidewane.velk");
 }
 
 // The context at `width` x `height` and the production's set-up, up to the

@@ -209,23 +209,50 @@ test('without S3TC the pictures go up uncompressed and show the same', async () 
   await page.close();
 });
 
-test('without the archive the page shows the message the desktop prints', async () => {
-  const page = await open('/bare/', 'start');
-  await page.click('#go');
-  await page.waitForFunction(() => document.body.dataset.state === 'error', { timeout: 60000 });
+test('without the archive the start page shows the message the desktop prints, before any click', async () => {
+  const page = await open('/bare/', 'error');
   const text = await page.$eval('#error-text', (e) => e.textContent);
   assert.match(text, /ASSERTION "0" FAILED/);
   assert.match(text, /Cannot open archive "tidewane.velk"/);
-  assert.equal(await page.$eval('#error', (e) => e.hidden), false);
+  assert.equal(await page.$eval('#start', (e) => e.hidden), true);
   await page.close();
 });
 
-test('where the browser refuses sound, the show waits on its clock and a button starts the sound', async () => {
-  // A browser that refuses sound until a click on the page: the audio
-  // context is held suspended, and resumes only after a real click.
-  // (Chromium's own rule cannot be used here: the driver's every call into
-  // the page counts as a gesture.) Started without a click, as a link that
-  // starts the show would.
+test('on a slow network Start is usable and the progress shows while the data comes in', async () => {
+  // 10 Mbit/s with 40 ms of latency: the archive takes about six seconds.
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 600 });
+  const cdp = await page.createCDPSession();
+  await cdp.send('Network.enable');
+  await cdp.send('Network.emulateNetworkConditions',
+                 { offline: false, latency: 40, downloadThroughput: 10e6 / 8, uploadThroughput: 10e6 / 8 });
+  await page.goto(origin + '/');
+  // Bytes and per cent show while the module itself still comes in.
+  const early = await page.waitForFunction(() => {
+    const shown = /Loading the show's (program|data): [\d.]+ of [\d.]+ MB \(\d+%\)/
+      .test(document.getElementById('status').textContent);
+    const usable = !document.getElementById('go').disabled;
+    return (shown || usable) && { shown, usable };
+  }, { polling: 20 }).then((h) => h.jsonValue());
+  assert.deepEqual(early, { shown: true, usable: false });
+  await page.waitForFunction(() => !document.getElementById('go').disabled, { polling: 50 });
+  await page.waitForFunction(() => /data: .*\(\d+%\)/.test(document.getElementById('status').textContent), { polling: 50 });
+  const [percent] = (await page.$eval('#status', (e) => e.textContent)).match(/\d+(?=%)/);
+  assert.ok(Number(percent) < 100, `Start waited for the whole archive (${percent}%)`);
+  // Started before the data is in, the stage carries the progress until it is.
+  await page.click('#go');
+  assert.match(await page.$eval('#progress', (e) => (e.hidden ? '' : e.textContent)), /Loading the show's data/);
+  await page.waitForFunction(() => performance.getEntriesByName('first intro frame').length > 0, { timeout: 60000 });
+  assert.equal(await page.$eval('#progress', (e) => e.hidden), true);
+  await page.close();
+});
+
+test('where sound cannot be had the show plays on a silent clock and says so; sound that comes later joins', async () => {
+  // A browser with no sound output, or one refusing sound until a click on
+  // the page: the audio context stays suspended and resume() never settles
+  // without a real click. (Chromium's own rule cannot be used here: the
+  // driver's every call into the page counts as a gesture.) Started
+  // without a click, as a link that starts the show would.
   const page = await open('/?start&size=640x400', 'playing', (p) => p.evaluateOnNewDocument(() => {
     let clicked = false;
     window.addEventListener('click', (e) => { if (e.isTrusted) clicked = true; }, true);
@@ -239,11 +266,27 @@ test('where the browser refuses sound, the show waits on its clock and a button 
       }
       resume() { return clicked ? super.resume() : new Promise(() => {}); }
     };
+    // Where in the music each start of it begins.
+    window.musicStarts = [];
+    const start = AudioBufferSourceNode.prototype.start;
+    AudioBufferSourceNode.prototype.start = function (when, offset) {
+      window.musicStarts.push(offset || 0);
+      return start.call(this, when, offset);
+    };
   }));
-  await page.waitForFunction(() => !document.getElementById('sound').hidden, { timeout: 60000, polling: 200 });
-  assert.ok(await page.evaluate(() => window.Tidewane.audioTime()) < 0.1, 'the clock stands still');
+  await page.waitForFunction(() => !document.getElementById('sound').hidden, { timeout: 60000, polling: 100 });
+  assert.equal(await page.$eval('#sound-state', (e) => e.textContent),
+               'playing without sound: no sound output is available');
+  // The intro goes on, and the timeline after it, on the silent clock.
+  await page.waitForFunction(() => window.Tidewane.musicTime() > 1, { timeout: 60000, polling: 200 });
+  const before = await page.evaluate(() => window.Tidewane.musicTime());
   await page.click('#sound-on');
-  await page.waitForFunction(() => window.Tidewane.audioTime() > 0.5, { timeout: 30000, polling: 200 });
+  await page.waitForFunction(() => document.body.dataset.sound === 'on', { timeout: 30000, polling: 100 });
+  const after = await page.evaluate(() => window.Tidewane.musicTime());
   assert.equal(await page.$eval('#sound', (e) => e.hidden), true);
+  assert.ok(after >= before && after - before < 5, `the clock went on from ${before} to ${after}`);
+  const starts = await page.evaluate(() => window.musicStarts);
+  assert.equal(starts.length, 1, 'the music starts once, when the sound does');
+  assert.ok(starts[0] >= before && starts[0] <= after, `the music joined at ${starts[0]} s`);
   await page.close();
 });

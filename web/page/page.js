@@ -1,7 +1,10 @@
 // The start page and the browser's side of the show: it checks for WebGL 2,
-// loads the WebAssembly module and the data archive, lists the picture
-// sizes, and on Start gives the module a canvas, an audio clock and the
-// music's output. Everything it loads comes from this folder.
+// loads the WebAssembly module and streams the data archive in with its
+// progress, lists the picture sizes as soon as the module is in, and on
+// Start gives the module a canvas, a clock and the music's output. The
+// clock is the audio context's; where sound cannot be had it is a silent
+// one, and the music joins at its position if sound starts later.
+// Everything it loads comes from this folder.
 //
 // Test hook: ?at=S&paused[&size=WxH][&fps=F] draws, without sound, the frame
 // the capture tool draws at S seconds (at F frames a second, 60 by default),
@@ -13,17 +16,33 @@
   const params = new URLSearchParams(location.search);
   const $ = (id) => document.getElementById(id);
   const output = [];     // what the module printed, for an error on the page
-  let audio = null;      // the AudioContext: the show's clock
+  let audio = null;      // the AudioContext, once Start is pressed
   let music = null;      // the decoded music as an AudioBuffer
   let musicDecoded = null; // settles once the music is decoded (or cannot be)
   let musicWanted = false;
   let musicDecoding = false;
-  let musicStart = null; // the audio clock's reading when the music started
+  let musicStart = null; // the clock's reading when the music started
   let source = null;
   let quit = false;
   let playing = false;
   let enteredFullscreen = false;
   let chosen = null;     // {width, height, fullscreen}
+
+  // The show's clock in seconds: the audio context's while sound plays,
+  // else the page's own time, silent; a switch either way keeps the reading
+  // continuous.
+  const clock = {
+    silent: false,
+    offset: 0,
+    source() { return this.silent || !audio ? performance.now() / 1000 : audio.currentTime; },
+    now() { return this.source() + this.offset; },
+    switchTo(silent) {
+      const reading = this.now();
+      this.silent = silent;
+      this.offset = reading - this.source();
+    },
+  };
+  const kNoSound = 'playing without sound: no sound output is available';
 
   function setState(state) { document.body.dataset.state = state; }
   function show(id) {
@@ -41,9 +60,18 @@
     setState('error');
   }
 
+  // The music from `position` seconds of it, now, on the audio context.
+  function startSource(position) {
+    if (!music || !audio || position >= music.duration) return;
+    source = audio.createBufferSource();
+    source.buffer = music;
+    source.connect(audio.destination);
+    source.start(audio.currentTime, Math.max(0, position));
+  }
+
   // What the module calls (src/web/main.cpp).
   const Tidewane = window.Tidewane = {
-    audioTime() { return audio ? audio.currentTime : performance.now() / 1000; },
+    audioTime() { return clock.now(); },
     // The MP3 decoded off the main thread at its own rate; the samples go
     // back to the module for the spectrum.
     decodeMusic(bytes, rate, channels) {
@@ -68,18 +96,15 @@
       });
     },
     // Starts the music now, or as soon as it is decoded; the timeline's
-    // clock waits for it. Without music to play, the clock runs silent.
+    // clock waits for it. Without music or sound to play it, the clock runs
+    // silent.
     playMusic() {
       musicWanted = true;
-      if (!audio || musicStart !== null || musicDecoding) return;
-      musicStart = audio.currentTime;
-      if (!music) return;
-      source = audio.createBufferSource();
-      source.buffer = music;
-      source.connect(audio.destination);
-      source.start(musicStart);
+      if (!playing || musicStart !== null || musicDecoding) return;
+      musicStart = clock.now();
+      if (!clock.silent) startSource(0);
     },
-    musicTime() { return musicStart === null ? 0 : audio.currentTime - musicStart; },
+    musicTime() { return musicStart === null ? 0 : clock.now() - musicStart; },
     takeQuit() { const q = quit; quit = false; return q; },
     mark(name) { performance.mark(name); },
     showEnded() {
@@ -94,6 +119,12 @@
     drawAt(seconds, fps) {
       return Module.UTF8ToString(Module.ccall('tw_draw_at', 'number', ['number', 'number'], [seconds, fps || 60]));
     },
+    // The scene table: [{name, at}], a moment in each scene program's first
+    // stretch, in show seconds.
+    scenes() {
+      return Module.UTF8ToString(Module.ccall('tw_scenes', 'number', [], [])).split(';')
+        .map((item) => { const [name, at] = item.split('@'); return { name, at: Number(at) }; });
+    },
     // The frame drawAt drew, drawn again.
     redraw() { Module.ccall('tw_redraw', null, [], []); },
     // Returns once what was drawn is done.
@@ -104,31 +135,123 @@
   };
 
   if (!window.WebAssembly) return fail('This browser cannot run WebAssembly, which the show is compiled to.');
-  if (!document.createElement('canvas').getContext('webgl2'))
-    return fail('This browser offers no WebGL 2 (OpenGL ES 3.0 in the browser), which the show draws with. ' +
-                'It may be turned off, or the graphics driver may be blocked: try another browser or another machine.');
 
-  const archive = fetch('tidewane.velk').then((r) => (r.ok ? r.arrayBuffer() : null)).catch(() => null);
+  // The page's two downloads, one after the other so that Start is usable
+  // soonest: the module (compiled as it streams in), then the data archive
+  // (read as it streams in). Their progress shows on the start page and,
+  // after Start, on the stage while the show waits for them.
+  const progress = { part: 'program', received: 0, total: 0 };
+  function megabytes(n) { return (n / 1e6).toFixed(1); }
+  function showProgress() {
+    const { part, received, total } = progress;
+    const text = total >= received && total > 0
+      ? `Loading the show's ${part}: ${megabytes(received)} of ${megabytes(total)} MB (${Math.floor(100 * received / total)}%)`
+      : `Loading the show's ${part}: ${megabytes(received)} MB`;
+    $('status').textContent = text;
+    $('progress').textContent = text;
+  }
+  // Counts a response's bytes into the progress as they are read. The
+  // length is the one on the wire, where the server names it (a compressed
+  // transfer names a smaller one: then only the bytes are shown).
+  function counting(response, part, onEnd) {
+    Object.assign(progress, { part, received: 0, total: Number(response.headers.get('content-length')) || 0 });
+    showProgress();
+    const reader = response.body.getReader();
+    return new ReadableStream({
+      async pull(controller) {
+        const { done, value } = await reader.read();
+        if (done) { controller.close(); onEnd(); return; }
+        progress.received += value.length;
+        showProgress();
+        controller.enqueue(value);
+      },
+    });
+  }
+
+  let moduleIn;
+  const moduleFetched = new Promise((resolve) => { moduleIn = resolve; });
+  // The module, compiled while it downloads; where the browser cannot
+  // compile a stream, from its bytes once they are in. The type is the
+  // module's own whatever the server sends, which instantiateStreaming
+  // would otherwise refuse.
+  async function instantiate(imports) {
+    const response = await fetch('tidewane.wasm');
+    if (!response.ok) throw new Error('tidewane.wasm could not be loaded from this folder (' + response.status + ')');
+    if (!response.body || !WebAssembly.instantiateStreaming) {
+      const bytes = await response.arrayBuffer();
+      moduleIn();
+      return WebAssembly.instantiate(bytes, imports);
+    }
+    const body = counting(response, 'program', moduleIn);
+    return WebAssembly.instantiateStreaming(new Response(body, { headers: { 'content-type': 'application/wasm' } }),
+                                            imports);
+  }
+
+  // Resolves to the archive's bytes, or null where it cannot be had (the
+  // module then says so as the desktop does).
+  const archive = moduleFetched.then(async () => {
+    let response;
+    try { response = await fetch('tidewane.velk'); } catch (err) { return null; }
+    if (!response.ok) return null;
+    if (!response.body) return new Uint8Array(await response.arrayBuffer());
+    const reader = counting(response, 'data', () => {}).getReader();
+    let bytes = new Uint8Array(progress.total || (1 << 20)), length = 0;
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      if (length + value.length > bytes.length) {
+        const grown = new Uint8Array(Math.max(bytes.length * 2, length + value.length));
+        grown.set(bytes.subarray(0, length));
+        bytes = grown;
+      }
+      bytes.set(value, length);
+      length += value.length;
+    }
+    return bytes.subarray(0, length);
+  }).catch(() => null);
+
   const ready = new Promise((resolve) => {
     window.Module = {
       canvas: $('canvas'),
       print(text) { output.push(text); console.log(text); },
       printErr(text) { output.push(text); console.error(text); },
+      instantiateWasm(imports, received) {
+        instantiate(imports).then((r) => received(r.instance, r.module)).catch((err) => {
+          moduleIn();
+          fail(String(err.message || err));
+        });
+        return {};
+      },
       onRuntimeInitialized: resolve,
       onAbort() { fail(output.join('\n') || 'The show stopped.'); },
     };
     const script = document.createElement('script');
     script.src = 'tidewane.js';
-    script.onerror = () => fail('tidewane.js could not be loaded from this folder.');
+    script.onerror = () => { moduleIn(); fail('tidewane.js could not be loaded from this folder.'); };
     document.body.appendChild(script);
   });
 
-  // The archive into the module's files; a missing one stays missing, and
-  // the show says so as on the desktop.
-  async function loaded() {
-    const [bytes] = await Promise.all([archive, ready]);
-    if (bytes) Module.FS.writeFile('tidewane.velk', new Uint8Array(bytes));
-  }
+  // The archive into the module's files once it is all in, read there as
+  // the show reads it: a missing or damaged one stops with the desktop's
+  // block, shown as soon as it is known. Resolves to whether it can play.
+  const data = Promise.all([archive, ready]).then(([bytes]) => {
+    if (bytes) Module.FS.writeFile('tidewane.velk', bytes);
+    $('progress').hidden = true;
+    try {
+      Module.ccall('tw_check_archive', null, [], []);
+    } catch (err) {
+      fail(output.join('\n') || String(err));
+      return false;
+    }
+    $('status').textContent = '';
+    return true;
+  });
+
+  // A WebGL 2 context takes a moment to make (hundreds of milliseconds on a
+  // software rasteriser): the check runs once the downloads are under way.
+  if (!document.createElement('canvas').getContext('webgl2'))
+    return fail('This browser offers no WebGL 2 (OpenGL ES 3.0 in the browser), which the show draws with. ' +
+                'It may be turned off, or the graphics driver may be blocked: try another browser or another machine.');
 
   async function prepare(width, height) {
     const failed = await Module.ccall('tw_prepare', 'number', ['number', 'number'], [width, height], { async: true });
@@ -154,35 +277,60 @@
     if (select.selectedIndex < 0) select.selectedIndex = 0;
     select.disabled = false;
     $('go').disabled = false;
-    $('status').textContent = '';
     setState('start');
+  }
+
+  // Where sound cannot be had, the show goes on on the silent clock and the
+  // page says so; a click on the button may still bring the sound.
+  function goSilent() {
+    if (!playing || clock.silent || (audio && audio.state === 'running')) return;
+    clock.switchTo(true);
+    $('sound-state').textContent = kNoSound;
+    $('sound').hidden = false;
+    document.body.dataset.sound = 'silent';
+  }
+  // Sound came after all: the clock is the audio's again, and the music
+  // joins at the clock's position.
+  function soundRunning() {
+    $('sound').hidden = true;
+    if (!clock.silent) return;
+    clock.switchTo(false);
+    if (musicStart !== null) startSource(clock.now() - musicStart);
+    document.body.dataset.sound = 'on';
   }
 
   async function start(event) {
     event.preventDefault();
     const [w, h] = $('size').value.split('x').map(Number);
     chosen = { width: w, height: h, fullscreen: $('fullscreen').checked };
-    // Both need the click: sound and full screen.
-    audio = new AudioContext();
-    // Where the browser refuses sound, resume() waits for a gesture; the
-    // show's clock stands still until then, and a button offers one.
-    audio.resume().catch(() => {});
-    audio.addEventListener('statechange', () => { if (audio.state === 'running') $('sound').hidden = true; });
+    // Both need the click: sound and full screen. Where the browser gives no
+    // sound (no output device, or it refuses without a gesture), the context
+    // stays suspended and resume() may never settle.
+    try {
+      audio = new AudioContext();
+      audio.resume().catch(() => {});
+      audio.addEventListener('statechange', () => { if (audio.state === 'running') soundRunning(); });
+    } catch (err) {
+      audio = null;
+      console.error('sound: ' + err);
+    }
     show('stage');
     setState('playing');
     if (chosen.fullscreen) {
       $('stage').requestFullscreen().then(() => { enteredFullscreen = true; }).catch(() => {});
     }
     $('canvas').focus();
+    const clicked = performance.now();
+    $('progress').hidden = false;
+    if (!(await data)) return;
     if (!(await prepare(w, h))) return;
     playing = true;
+    if (!audio) clock.switchTo(true);
     Module.ccall('tw_play', null, [], []);
-    setTimeout(() => {
-      if (playing && audio.state !== 'running') $('sound').hidden = false;
-    }, 500);
+    setTimeout(goSilent, Math.max(0, 1000 - (performance.now() - clicked)));
   }
 
-  $('sound-on').addEventListener('click', () => { audio.resume().catch(() => {}); });
+  $('sound-on').addEventListener('click', () => { if (audio) audio.resume().catch(() => {}); });
   document.addEventListener('keydown', (e) => { if (playing && e.key === 'Escape') quit = true; });
   document.addEventListener('fullscreenchange', () => {
     if (playing && enteredFullscreen && !document.fullscreenElement) quit = true;
@@ -192,7 +340,7 @@
   });
   $('choices').addEventListener('submit', (e) => { start(e).catch((err) => fail(String(err))); });
 
-  loaded().then(async () => {
+  ready.then(async () => {
     if (!params.has('at')) {
       listSizes();
       if (params.has('start')) $('choices').requestSubmit();
@@ -200,7 +348,7 @@
     }
     const [w, h] = (params.get('size') || '640x400').split('x').map(Number);
     show('stage');
-    if (!(await prepare(w, h))) return;
+    if (!(await data) || !(await prepare(w, h))) return;
     await musicDecoded;
     Tidewane.frame = Tidewane.drawAt(Number(params.get('at')), Number(params.get('fps') || 60));
     setState('paused');
