@@ -192,7 +192,7 @@ TEST_F(Show, ClosingTheWindowEndsTheShowAtOnce) {
     saveScreen("before-close");
     ASSERT_TRUE(requestClose(window));
     const double asked = monotonicSeconds();
-    ASSERT_TRUE(m_process->waitFor(20));
+    ASSERT_TRUE(m_process->waitFor(20)) << m_process->report();
     EXPECT_LT(monotonicSeconds() - asked, 5.0);
     EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
     expectOnlyShaderLogs(m_process->out());
@@ -204,7 +204,7 @@ TEST_F(Show, ClosingTheWindowDuringTheIntroEndsItToo) {
     usleep(1000000);
     ASSERT_TRUE(requestClose(window));
     const double asked = monotonicSeconds();
-    ASSERT_TRUE(m_process->waitFor(20));
+    ASSERT_TRUE(m_process->waitFor(20)) << m_process->report();
     EXPECT_LT(monotonicSeconds() - asked, 4.0) << "the intro was not cut short";
     EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
 }

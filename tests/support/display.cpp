@@ -201,6 +201,19 @@ std::string Process::err() const {
     return fileExists(m_errPath) ? readFile(m_errPath) : std::string();
 }
 
+std::string Process::report() const {
+    std::string text = "standard error:\n" + err() + "\nthreads:\n";
+    const std::string command = "timeout 60 gdb -p " + std::to_string(m_pid) +
+                                " -batch -ex 'thread apply all bt' 2>&1";
+    if (FILE* gdb = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, gdb)) > 0) text.append(buffer, n);
+        pclose(gdb);
+    }
+    return text;
+}
+
 unsigned long waitForWindow(const std::string& title, double seconds) {
     Display* d = connection();
     if (!d) return 0;

@@ -36,6 +36,9 @@ public:
     void kill();
     std::string out() const;
     std::string err() const;
+    // What a process that does not end is doing: its standard error and
+    // every thread's stack, as gdb sees them, for a failure's message.
+    std::string report() const;
 
 private:
     pid_t m_pid = -1;
