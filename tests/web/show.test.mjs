@@ -77,6 +77,7 @@ test('the start page lists the sizes, Start plays the intro and then the scenes 
   await page.waitForFunction(() => performance.getEntriesByName('first intro frame').length > 0, { timeout: 60000 });
   const intro = await shownColour(page);
   assert.ok(intro.every((c) => c > 200), `the intro is drawn on white: ${intro}`);
+  assert.equal(await page.$eval('#progress', (e) => e.hidden), true, 'no progress over the show');
 
   const clock = () => page.evaluate(() => [window.Tidewane.audioTime(), performance.now() / 1000]);
   const [audio0, wall0] = await clock();

@@ -194,20 +194,7 @@
     try { response = await fetch('tidewane.velk'); } catch (err) { return null; }
     if (!response.ok) return null;
     if (!response.body) return new Uint8Array(await response.arrayBuffer());
-    const reader = counting(response, 'data', () => {}).getReader();
-    let bytes = new Uint8Array(progress.total || (1 << 20)), length = 0;
-    for (;;) {
-      const { done, value } = await reader.read();
-      if (done) break;
-      if (length + value.length > bytes.length) {
-        const grown = new Uint8Array(Math.max(bytes.length * 2, length + value.length));
-        grown.set(bytes.subarray(0, length));
-        bytes = grown;
-      }
-      bytes.set(value, length);
-      length += value.length;
-    }
-    return bytes.subarray(0, length);
+    return new Uint8Array(await new Response(counting(response, 'data', () => {})).arrayBuffer());
   }).catch(() => null);
 
   const ready = new Promise((resolve) => {
@@ -236,7 +223,6 @@
   // block, shown as soon as it is known. Resolves to whether it can play.
   const data = Promise.all([archive, ready]).then(([bytes]) => {
     if (bytes) Module.FS.writeFile('tidewane.velk', bytes);
-    $('progress').hidden = true;
     try {
       Module.ccall('tw_check_archive', null, [], []);
     } catch (err) {
@@ -321,8 +307,11 @@
     }
     $('canvas').focus();
     const clicked = performance.now();
+    // The stage carries the progress until the data is in.
     $('progress').hidden = false;
-    if (!(await data)) return;
+    const playable = await data;
+    $('progress').hidden = true;
+    if (!playable) return;
     if (!(await prepare(w, h))) return;
     playing = true;
     if (!audio) clock.switchTo(true);
