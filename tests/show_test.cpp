@@ -98,9 +98,9 @@ double whiteShare(const Image& image) {
 }
 
 // Waits for the intro's white screen (after the preload picture, while the
-// first images load); false when it does not come within `seconds`.
+// first images load); false when it does not come within slowed(`seconds`).
 bool waitForIntro(double seconds) {
-    const double end = monotonicSeconds() + seconds;
+    const double end = monotonicSeconds() + slowed(seconds);
     while (monotonicSeconds() < end) {
         if (whiteShare(grabScreen()) > 0.5) return true;
         usleep(10000);
@@ -146,7 +146,7 @@ TEST_F(Show, EscapeDuringTheTimelineShowsTheFrameThenEndsNormally) {
     ASSERT_NE(window, 0u);
     ASSERT_TRUE(waitForIntro(20));
     // Past the intro and the second batch, into the first scene.
-    const double end = monotonicSeconds() + 30;
+    const double end = monotonicSeconds() + slowed(30);
     while (whiteShare(grabScreen()) > 0.5 && monotonicSeconds() < end) usleep(50000);
     usleep(1500000);
     ASSERT_TRUE(m_process->running());
@@ -165,13 +165,13 @@ TEST_F(Show, FullScreenChosenInTheDialogOpensAFullScreenWindow) {
     ASSERT_NE(window, 0u);
     // The windowing library makes the window full screen just after it
     // appears under its title.
-    const double end = monotonicSeconds() + 10;
+    const double end = monotonicSeconds() + slowed(10);
     while (!bypassesWindowManager(window) && monotonicSeconds() < end) usleep(20000);
     EXPECT_TRUE(bypassesWindowManager(window)) << "the show's window is not full screen";
     m_process->kill();
     // The server takes the ended program's window away when it sees the
     // connection close: the next window of that title must be the new one.
-    const double gone = monotonicSeconds() + 10;
+    const double gone = monotonicSeconds() + slowed(10);
     while (windowExists(window) && monotonicSeconds() < gone) usleep(20000);
 
     // And left clear, a window like any other.
@@ -187,13 +187,13 @@ TEST_F(Show, ClosingTheWindowEndsTheShowAtOnce) {
     unsigned long window = startShow();
     ASSERT_NE(window, 0u);
     // Well into the timeline: past the intro and the second loading.
-    usleep(12000000);
+    usleep(useconds_t(slowed(12) * 1e6));
     ASSERT_TRUE(m_process->running());
     saveScreen("before-close");
     ASSERT_TRUE(requestClose(window));
     const double asked = monotonicSeconds();
     ASSERT_TRUE(m_process->waitFor(20)) << m_process->report();
-    EXPECT_LT(monotonicSeconds() - asked, 5.0);
+    EXPECT_LT(monotonicSeconds() - asked, slowed(5.0));
     EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
     expectOnlyShaderLogs(m_process->out());
 }
@@ -205,7 +205,7 @@ TEST_F(Show, ClosingTheWindowDuringTheIntroEndsItToo) {
     ASSERT_TRUE(requestClose(window));
     const double asked = monotonicSeconds();
     ASSERT_TRUE(m_process->waitFor(20)) << m_process->report();
-    EXPECT_LT(monotonicSeconds() - asked, 4.0) << "the intro was not cut short";
+    EXPECT_LT(monotonicSeconds() - asked, slowed(4.0)) << "the intro was not cut short";
     EXPECT_EQ(m_process->exitStatus(), 0) << m_process->err();
 }
 
@@ -302,7 +302,7 @@ TEST_F(Show, LoosePreloadPictureIsTheOneShown) {
     // The preload picture stays up while the intro's images load; watch for
     // it until the intro's white appears.
     bool seen = false;
-    const double end = monotonicSeconds() + 30;
+    const double end = monotonicSeconds() + slowed(30);
     while (!seen && monotonicSeconds() < end) {
         Image screen = grabScreen();
         const int pixels = screen.width * screen.height;

@@ -175,7 +175,7 @@ TEST(StudioProgram, SavesTheCapturesFrameAtItsStartingTime) {
     ASSERT_NE(window, 0u) << studio.err();
     // The frame at 120 s at 60 fps is show frame 341 + 7200.
     const std::string saved = dir / "frame-007541.png";
-    const double end = monotonicSeconds() + 60;
+    const double end = monotonicSeconds() + slowed(60);
     while (!fileExists(saved) && monotonicSeconds() < end) {
         ASSERT_TRUE(pressKey(window, "s"));
         usleep(500000);

@@ -134,6 +134,10 @@ double monotonicSeconds() {
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
+double slowed(double seconds) {
+    return seconds * TIDEWANE_TEST_SLOWDOWN;
+}
+
 Process::Process(const std::vector<std::string>& argv, const std::string& workingFolder,
                  const std::vector<std::string>& environment) {
     char pattern[] = "/tmp/tidewane-process-XXXXXX";
@@ -173,7 +177,7 @@ bool Process::running() {
 
 bool Process::waitFor(double seconds) {
     if (m_pid <= 0) return true;
-    const double end = monotonicSeconds() + seconds;
+    const double end = monotonicSeconds() + slowed(seconds);
     for (;;) {
         int status = 0;
         pid_t r = waitpid(m_pid, &status, WNOHANG);
@@ -217,7 +221,7 @@ std::string Process::report() const {
 unsigned long waitForWindow(const std::string& title, double seconds) {
     Display* d = connection();
     if (!d) return 0;
-    const double end = monotonicSeconds() + seconds;
+    const double end = monotonicSeconds() + slowed(seconds);
     do {
         Window w = findByTitle(d, DefaultRootWindow(d), title);
         if (w) return w;

@@ -28,7 +28,7 @@ public:
 
     bool started() const { return m_pid > 0; }
     bool running();
-    // Waits at most `seconds`; true when the process ended (its status is
+    // Waits at most slowed(`seconds`); true when the process ended (its status is
     // then in exitStatus()). A process still running is left running.
     bool waitFor(double seconds);
     // 0–255 for a normal exit, 128 + signal number for a signal.
@@ -50,8 +50,13 @@ private:
 // Seconds on a monotonic clock.
 double monotonicSeconds();
 
-// The first window whose title is exactly `title`, waiting at most `seconds`;
-// 0 when none appears.
+// `seconds` as a bound on how long the program under test may take for
+// something: the sanitizer builds run it several times slower, so there the
+// bound is that many times longer. The waits below apply it themselves.
+double slowed(double seconds);
+
+// The first window whose title is exactly `title`, waiting at most
+// slowed(`seconds`); 0 when none appears.
 unsigned long waitForWindow(const std::string& title, double seconds);
 bool windowExists(unsigned long window);
 // True for a window that bypasses the window manager, which is how the
