@@ -114,7 +114,7 @@ TEST_F(Show, EscapeDuringTheIntroLetsItFinishThenSkipsTheTimeline) {
     unsigned long window = startShow();
     ASSERT_NE(window, 0u);
     const double opened = monotonicSeconds();
-    ASSERT_TRUE(waitForIntro(20)) << "the intro plays on white";
+    ASSERT_TRUE(waitForIntro(20)) << "the intro plays on white\n" << m_process->report();
     usleep(500000);
     ASSERT_TRUE(pressKey(window, "Escape"));
     ASSERT_TRUE(m_process->waitFor(60)) << "the show went on after the intro";
@@ -127,7 +127,7 @@ TEST_F(Show, EscapeDuringTheIntroLetsItFinishThenSkipsTheTimeline) {
 TEST_F(Show, EscapeDuringTheIntroDrawsNoTimelineFrame) {
     unsigned long window = startShow();
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(waitForIntro(20));
+    ASSERT_TRUE(waitForIntro(20)) << m_process->report();
     ASSERT_TRUE(pressKey(window, "Escape"));
     // The intro's white stays on screen as long as the window is there: no
     // timeline frame (all of them dark) is ever shown.
@@ -144,7 +144,7 @@ TEST_F(Show, EscapeDuringTheIntroDrawsNoTimelineFrame) {
 TEST_F(Show, EscapeDuringTheTimelineShowsTheFrameThenEndsNormally) {
     unsigned long window = startShow();
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(waitForIntro(20));
+    ASSERT_TRUE(waitForIntro(20)) << m_process->report();
     // Past the intro and the second batch, into the first scene.
     const double end = monotonicSeconds() + slowed(30);
     while (whiteShare(grabScreen()) > 0.5 && monotonicSeconds() < end) usleep(50000);
@@ -214,7 +214,7 @@ TEST_F(Show, ClosingTheWindowDuringTheIntroEndsItToo) {
 TEST_F(Show, PlaysToTheTimeLimitAndEndsByItself) {
     unsigned long window = startShow();
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(waitForIntro(20)) << "the intro plays on white";
+    ASSERT_TRUE(waitForIntro(20)) << "the intro plays on white\n" << m_process->report();
     const double opened = monotonicSeconds();
     // The intro takes about 6 s and the second batch about a second, so
     // playback time is roughly the time since the intro began minus 7 s.
