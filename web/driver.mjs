@@ -1,6 +1,7 @@
 // What the browser test and the browser benchmark share: a static server
-// on 127.0.0.1 for a build's page, and Debian's chromium, headless, through
-// the maintained driver the lock file pins.
+// on 127.0.0.1 for a build's page, and Debian's chromium (headless) or
+// firefox-esr (on the X display in DISPLAY), through the maintained driver
+// the lock file pins.
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
@@ -40,6 +41,20 @@ export async function serve(site, { mounts = {}, hidden = [] } = {}) {
   }).listen(0, '127.0.0.1');
   await new Promise((resolve) => server.on('listening', resolve));
   return { origin: `http://127.0.0.1:${server.address().port}`, close: () => server.close() };
+}
+
+// Firefox draws WebGL 2 only on a real display (headless it finds no
+// driver it will use), here Xvfb through Mesa. It lets pages start sound
+// without a click, as chromium's flag does; `env` is its environment (the
+// sound server it may reach).
+export function launchFirefox(env = process.env) {
+  return puppeteer.launch({
+    browser: 'firefox',
+    executablePath: process.env.TIDEWANE_FIREFOX || '/usr/bin/firefox-esr',
+    headless: false,
+    env,
+    extraPrefsFirefox: { 'media.autoplay.default': 0, 'media.autoplay.blocking_policy': 0 },
+  });
 }
 
 export function launch(renderer = 'mesa') {

@@ -1,22 +1,42 @@
-// The browser build in Debian's chromium, headless, drawing through Mesa's
-// llvmpipe (ANGLE over EGL): the same rasteriser as the native show, so its
-// frames are compared with the capture tool's. The page is served from
-// BUILD/web on 127.0.0.1.
+// The browser build in Debian's chromium, headless, and in its firefox-esr
+// on the suite's X display, both drawing through Mesa's llvmpipe: the same
+// rasteriser as the native show, so their frames are compared with the
+// capture tool's. The page is served from BUILD/web on 127.0.0.1.
 //
 //   TIDEWANE_BUILD=build node --test tests/web/show.test.mjs
+//
+// TIDEWANE_BROWSER=firefox runs the cases in Firefox (DISPLAY must name an
+// X server), with TIDEWANE_SOUND=pulse (a private PulseAudio server with a
+// null sink, the default) or TIDEWANE_SOUND=none (no sound server at all).
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { serve, launch } from '../../web/driver.mjs';
+import { serve, launch, launchFirefox } from '../../web/driver.mjs';
 
 const build = path.resolve(process.env.TIDEWANE_BUILD || 'build');
 const archive = path.join(build, 'tidewane.velk');
 const captures = fs.mkdtempSync(path.join(os.tmpdir(), 'tidewane-web-'));
+const firefox = process.env.TIDEWANE_BROWSER === 'firefox';
+// Chromium headless always has an output (a fake one).
+const sound = firefox ? process.env.TIDEWANE_SOUND || 'pulse' : 'fake';
 
-let server, browser, origin;
+// A PulseAudio server of this test's own with one null sink; resolves to
+// its address once its socket is there.
+async function startSoundServer(dir) {
+  const socket = path.join(dir, 'pulse.sock');
+  const server = spawn('pulseaudio', ['-n', '--daemonize=no', '--exit-idle-time=-1', '--use-pid-file=no',
+    '-L', `module-native-protocol-unix auth-anonymous=1 socket=${socket}`,
+    '-L', 'module-null-sink sink_name=tidewane rate=44100 channels=2'],
+  { env: { ...process.env, HOME: dir, XDG_RUNTIME_DIR: dir }, stdio: 'ignore' });
+  for (let i = 0; i < 100 && !fs.existsSync(socket); ++i) await new Promise((r) => setTimeout(r, 100));
+  assert.ok(fs.existsSync(socket), 'the sound server did not start');
+  return { server, address: 'unix:' + socket };
+}
+
+let server, browser, origin, soundServer, home;
 // BUILD/web at /, the same without its archive at /bare/, the capture
 // tool's frames at /captures/.
 before(async () => {
@@ -24,12 +44,24 @@ before(async () => {
                        { mounts: { '/captures/': captures, '/bare/': path.join(build, 'web') },
                          hidden: ['/bare/tidewane.velk'] });
   origin = server.origin;
-  browser = await launch('mesa');
+  if (!firefox) {
+    browser = await launch('mesa');
+    return;
+  }
+  // The browser's own home, where it finds no other sound server either.
+  home = fs.mkdtempSync(path.join(os.tmpdir(), 'tidewane-firefox-'));
+  let pulse = 'unix:' + path.join(home, 'no-server');
+  if (sound === 'pulse') {
+    soundServer = await startSoundServer(home);
+    pulse = soundServer.address;
+  }
+  browser = await launchFirefox({ ...process.env, HOME: home, XDG_RUNTIME_DIR: home, PULSE_SERVER: pulse });
 });
 after(async () => {
   await browser?.close();
   server?.close();
-  fs.rmSync(captures, { recursive: true, force: true });
+  soundServer?.server.kill();
+  for (const dir of [captures, home]) if (dir) fs.rmSync(dir, { recursive: true, force: true });
 });
 
 // A new page at `address`, once it shows `state`; `setUp` runs before the
@@ -67,8 +99,11 @@ const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 test('the start page lists the sizes, Start plays the intro and then the scenes on the audio clock, Escape ends', async () => {
   const page = await open('/', 'start');
   const sizes = await page.$$eval('#size option', (o) => o.map((e) => e.textContent));
-  // The headless screen is 800x600: the usual modes that fit, the screen's own last.
-  assert.deepEqual(sizes, ['640 × 400', '640 × 480', '800 × 600']);
+  // The usual modes that fit the screen, the screen's own last: chromium's
+  // headless screen is 800x600, Firefox has the suite's 1280x1024 display.
+  assert.deepEqual(sizes, firefox
+    ? ['640 × 400', '640 × 480', '800 × 600', '1024 × 768', '1280 × 720', '1280 × 800', '1280 × 1024']
+    : ['640 × 400', '640 × 480', '800 × 600']);
   assert.equal(await page.$eval('#size', (s) => s.value), '640x400');
   assert.equal(await page.$eval('#fullscreen', (c) => c.checked), false);
   assert.match(await page.$eval('footer', (f) => f.textContent), /MIT licence/);
@@ -78,6 +113,13 @@ test('the start page lists the sizes, Start plays the intro and then the scenes 
   const intro = await shownColour(page);
   assert.ok(intro.every((c) => c > 200), `the intro is drawn on white: ${intro}`);
   assert.equal(await page.$eval('#progress', (e) => e.hidden), true, 'no progress over the show');
+  // Without a sound server the show runs on the silent clock, and says so.
+  // Elsewhere it plays with sound: Firefox's first audio context takes about
+  // a second to run on PulseAudio, so it may go silent for a moment and then
+  // join ('on').
+  await page.waitForFunction((silent) => (document.body.dataset.sound === 'silent') === silent &&
+                                         document.getElementById('sound').hidden === !silent,
+                             { timeout: 10000, polling: 100 }, sound === 'none');
 
   const clock = () => page.evaluate(() => [window.Tidewane.audioTime(), performance.now() / 1000]);
   const [audio0, wall0] = await clock();
@@ -98,13 +140,12 @@ test('the start page lists the sizes, Start plays the intro and then the scenes 
 });
 
 // Show seconds, at 60 frames a second: the intro's walk and logo, each
-// scene (the column with a lyric line), the frame after the first flash.
-// Drawn through the same rasteriser, the programs agree with the native
-// ones to 1 of 255 (the sine hashes' last digits). Pictures differ where
-// both builds compress them to DXT with their own compressors (the
-// desktop's texture library, stb's here): measured at 320x200 a mean of
-// 0.007 to 0.36 and at most 31 of 255, on 0.01% of the pixels at most
-// beyond 24 (bench-dxt gives each picture's figures).
+// scene (the column with a lyric line, the credits fading in and at full
+// opacity), the frame after the first flash. Drawn through the same
+// rasteriser, chromium's programs agree with the native ones to 1 of 255
+// (the sine hashes' last digits). Pictures differ where both builds
+// compress them to DXT with their own compressors (the desktop's texture
+// library, stb's here; bench-dxt gives each picture's figures).
 const moments = [
   { at: 1.0, what: 'intro, walking', pictures: true },
   { at: 5.2, what: 'intro, logo', pictures: true },
@@ -112,6 +153,7 @@ const moments = [
   { at: 18.85, what: 'cloud after the first flash' },
   { at: 40.0, what: 'lattice' },
   { at: 70.0, what: 'credits', pictures: true },
+  { at: 75.0, what: 'credits at full opacity', pictures: true },
   { at: 100.0, what: 'column with a lyric line', pictures: true },
   { at: 120.0, what: 'noisy box', pictures: true },
 ];
@@ -164,10 +206,26 @@ function compareAt(page, m) {
   }, m.at, FPS, m.png);
 }
 
+// The largest differences allowed, per browser, over the measured ones
+// (mean, largest, share of pixels off by more than 24). Pictures, and the
+// same uploaded uncompressed: chromium 0.78, 39, 0.04%; Firefox 0.79, 49,
+// 0.05% (the credits at full opacity have the largest mean: the desktop's
+// DXT compression against the exact picture). Programs alone: chromium
+// 0.12, 1, 0; Firefox 0.15, 34, under 0.005%, since its GLSL goes through
+// its own translator.
+const pictureLimits = { mean: 1.0, max: 64, far: 0.001 };
+const limits = {
+  programs: firefox ? { mean: 0.25, max: 64, far: 0.0005 } : { mean: 0.2, max: 2, far: 0 },
+  pictures: pictureLimits,
+  uncompressed: pictureLimits,
+};
+const within = (r, limit, m) => assert.ok(r.mean <= limit.mean && r.max <= limit.max && r.far <= limit.far,
+                                          `${m.what}: ${JSON.stringify(r)}`);
+
 const report = (m, r) => console.log(`${m.what} (${m.at} s): ${r.line}; mean ${r.mean.toFixed(3)}, ` +
   `max ${r.max}, ${(100 * r.far).toFixed(2)}% of pixels off by more than 24`);
 
-test('frames at eight moments match the capture tool\'s, and the spectrum the native one', async () => {
+test('frames at nine moments match the capture tool\'s, and the spectrum the native one', async () => {
   const frameinfo = path.join(build, 'tests', 'web-frameinfo');
   const native = execFileSync(frameinfo, [archive, String(FPS), ...moments.map((m) => String(m.at))])
     .toString().trim().split('\n');
@@ -182,11 +240,7 @@ test('frames at eight moments match the capture tool\'s, and the spectrum the na
     assert.equal(web.program, want.program, m.what);
     assert.ok(Math.abs(web.bass - want.bass) <= 1e-4, `${m.what}: bass ${web.bass} against ${want.bass}`);
     assert.ok(Math.abs(web.lowFreq - want.lowFreq) <= 1e-4, `${m.what}: lowFreq ${web.lowFreq} against ${want.lowFreq}`);
-    if (m.pictures) {
-      assert.ok(result.mean <= 0.5 && result.max <= 64 && result.far <= 0.001, `${m.what}: ${JSON.stringify(result)}`);
-    } else {
-      assert.ok(result.mean <= 0.2 && result.max <= 2, `${m.what}: ${JSON.stringify(result)}`);
-    }
+    within(result, m.pictures ? limits.pictures : limits.programs, m);
   }
   await page.close();
 });
@@ -200,12 +254,11 @@ test('without S3TC the pictures go up uncompressed and show the same', async () 
     proto.getSupportedExtensions = function () { return supported.call(this).filter((n) => !hidden(n)); };
     proto.getExtension = function (name) { return hidden(name) ? null : get.call(this, name); };
   }));
-  // Exact pictures against the desktop's DXT ones: measured a mean of 0.008
-  // to 0.45 and at most 39 of 255, on 0.04% of the pixels at most beyond 24.
+  // Exact pictures against the desktop's DXT ones.
   for (const m of moments.filter((m) => m.pictures)) {
     const result = await compareAt(page, m);
     report(m, result);
-    assert.ok(result.mean <= 0.6 && result.max <= 64 && result.far <= 0.001, `${m.what}: ${JSON.stringify(result)}`);
+    within(result, limits.uncompressed, m);
   }
   await page.close();
 });
@@ -219,7 +272,8 @@ test('without the archive the start page shows the message the desktop prints, b
   await page.close();
 });
 
-test('on a slow network Start is usable and the progress shows while the data comes in', async () => {
+test('on a slow network Start is usable and the progress shows while the data comes in',
+     { skip: firefox && 'the network is slowed through chromium\'s DevTools protocol' }, async () => {
   // 10 Mbit/s with 40 ms of latency: the archive takes about six seconds.
   const page = await browser.newPage();
   await page.setViewport({ width: 800, height: 600 });
@@ -248,7 +302,24 @@ test('on a slow network Start is usable and the progress shows while the data co
   await page.close();
 });
 
-test('where sound cannot be had the show plays on a silent clock and says so; sound that comes later joins', async () => {
+test('without a sound server the show plays on the silent clock, and a click on the button changes nothing else',
+     { skip: sound !== 'none' && 'this browser has a sound output' }, async () => {
+  const page = await open('/?start&size=640x400', 'playing');
+  await page.waitForFunction(() => !document.getElementById('sound').hidden, { timeout: 60000, polling: 100 });
+  assert.equal(await page.$eval('#sound-state', (e) => e.textContent),
+               'playing without sound: no sound output is available');
+  await page.waitForFunction(() => window.Tidewane.musicTime() > 1, { timeout: 60000, polling: 200 });
+  await page.click('#sound-on');
+  const before = await page.evaluate(() => window.Tidewane.musicTime());
+  await sleep(1000);
+  const after = await page.evaluate(() => window.Tidewane.musicTime());
+  assert.equal(await page.evaluate(() => document.body.dataset.sound), 'silent');
+  assert.ok(after - before > 0.5, `the clock went on from ${before} to ${after}`);
+  await page.close();
+});
+
+test('where sound cannot be had the show plays on a silent clock and says so; sound that comes later joins', 
+     { skip: sound === 'none' && 'no sound can come later here' }, async () => {
   // A browser with no sound output, or one refusing sound until a click on
   // the page: the audio context stays suspended and resume() never settles
   // without a real click. (Chromium's own rule cannot be used here: the
