@@ -62,6 +62,8 @@ public:
     // The show ended because the host's window was closed.
     bool closed() const { return m_closed; }
     bool inTimeline() const { return m_stage == Stage::Timeline; }
+    // The intro has played its last step: the next frame loads the timeline.
+    bool introOver() const { return m_stage == Stage::Intro && m_intro.done(); }
     const Timeline& timeline() const { return m_timeline; }
 
 private:

@@ -290,6 +290,10 @@ void Production::uploadAhead() {
         m_early.push_back(m_second->upload());
 }
 
+bool Production::timelineReady() const {
+    return timelineLoaded() || !m_second || m_second->allReady();
+}
+
 void Production::loadTimeline() {
     if (timelineLoaded()) return;
     TextureList loaded =

@@ -151,6 +151,10 @@ public:
     // nothing.
     void loadTimeline();
     bool timelineLoaded() const { return m_frameBuffer != nullptr; }
+    // Whether loadTimeline would find every image it uploads prepared, so
+    // that it would not wait (the browser holds the intro's last frame until
+    // then instead).
+    bool timelineReady() const;
 
     // The two passes of a timeline frame. The scene pass draws into the
     // frame buffer's render target and binds `target` again afterwards; the

@@ -10,13 +10,7 @@
 #endif
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
-#include <exception>
-#include <mutex>
-#include <sched.h>
-#include <thread>
 
 #ifndef TIDEWANE_WEBGL
 
@@ -221,98 +215,6 @@ void Texture::setFilter(bool linearMin, bool linearMag) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, linearMin ? GL_LINEAR : GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, linearMag ? GL_LINEAR : GL_NEAREST);
     unbind();
-}
-
-// What the workers and the uploading thread share.
-struct ImageBatch::Shared {
-    std::vector<EncodedImage> files;
-    UploadCaps caps;
-    std::vector<PreparedImage> prepared;
-    std::vector<std::exception_ptr> failures;
-    std::vector<char> ready;
-    std::mutex mutex;
-    std::condition_variable readyChanged;
-    std::atomic<size_t> next{0};
-};
-
-ImageBatch::ImageBatch(std::vector<EncodedImage> files, const UploadCaps& caps, int workers)
-    : m_shared(new Shared) {
-    Shared& s = *m_shared;
-    s.files = std::move(files);
-    s.caps = caps;
-    const size_t count = s.files.size();
-    s.prepared.resize(count);
-    s.failures.resize(count);
-    s.ready.assign(count, 0);
-#ifdef TIDEWANE_NO_THREADS
-    // No worker threads here: upload() prepares each image itself, and the
-    // work is spread over the calls.
-    (void)workers;
-    m_prepareInline = [&s](size_t i) {
-        s.prepared[i] = prepareImage(s.files[i].data, s.files[i].size, s.caps);
-        s.ready[i] = 1;
-    };
-#else
-    auto work = [&s, count] {
-        for (size_t i = s.next++; i < count; i = s.next++) {
-            PreparedImage image;
-            std::exception_ptr failure;
-            try {
-                image = prepareImage(s.files[i].data, s.files[i].size, s.caps);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            std::lock_guard<std::mutex> lock(s.mutex);
-            s.prepared[i] = std::move(image);
-            s.failures[i] = failure;
-            s.ready[i] = 1;
-            s.readyChanged.notify_all();
-        }
-    };
-    const size_t threads = workers > 0 ? size_t(workers) : availableCores();
-    for (size_t i = 0; i < std::min(threads, count); ++i) m_threads.emplace_back(work);
-#endif
-}
-
-ImageBatch::~ImageBatch() {
-    // A worker that is told to stop takes no further image.
-    m_shared->next = m_shared->files.size();
-    for (std::thread& t : m_threads) t.join();
-}
-
-size_t ImageBatch::size() const {
-    return m_shared->files.size();
-}
-
-unsigned availableCores() {
-#ifdef TIDEWANE_NO_THREADS
-    return 1;
-#else
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-#endif
-}
-
-bool ImageBatch::nextReady() const {
-    Shared& s = *m_shared;
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (m_prepareInline) return m_uploaded < s.files.size();
-    return m_uploaded < s.files.size() && s.ready[m_uploaded] != 0;
-}
-
-std::unique_ptr<Texture> ImageBatch::upload() {
-    Shared& s = *m_shared;
-    const size_t i = m_uploaded++;
-    if (m_prepareInline) m_prepareInline(i);
-    PreparedImage image;
-    {
-        std::unique_lock<std::mutex> lock(s.mutex);
-        s.readyChanged.wait(lock, [&] { return s.ready[i] != 0; });
-        if (s.failures[i]) std::rethrow_exception(s.failures[i]);
-        image = std::move(s.prepared[i]);
-    }
-    return std::unique_ptr<Texture>(new Texture(image, s.files[i].name));
 }
 
 std::vector<std::unique_ptr<Texture>> loadTextures(const std::vector<EncodedImage>& files) {

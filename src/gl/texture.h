@@ -5,10 +5,8 @@
 #include "gl/image.h"
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 // What the current context takes; without a context, nothing.
@@ -80,14 +78,16 @@ void reportUnusableImage(const std::string& name, const std::string& problem);
 // The cores this process may run on (its CPU affinity), at least 1.
 unsigned availableCores();
 
-// Images decoded and compressed on worker threads from the moment the batch
-// is made, for the GL thread to upload in order when it needs them, so that
-// the decoding runs behind whatever the GL thread does meanwhile. The
+// Images decoded and compressed on workers from the moment the batch is
+// made (threads of this process; Web Workers in the browser, whose build has
+// no threads), for the GL thread to upload in order when it needs them, so
+// that the decoding runs behind whatever the GL thread does meanwhile. The
 // encoded bytes are borrowed until the batch is gone.
 class ImageBatch {
 public:
     // Starts `workers` threads (0: one per available core) on `files` for `caps`
-    // (queryUploadCaps of the context that will upload them).
+    // (queryUploadCaps of the context that will upload them). The browser
+    // hands them to the page's pool of workers and ignores `workers`.
     ImageBatch(std::vector<EncodedImage> files, const UploadCaps& caps, int workers = 0);
     // Stops the workers after the image each is on and joins them.
     ~ImageBatch();
@@ -97,20 +97,19 @@ public:
     // The next image in order as a texture, waiting for it to be prepared
     // (an image that cannot be used is named as for Texture). A worker's
     // exception is thrown here. Needs the Context; at most size() calls.
+    // In the browser it waits only inside a call the page made
+    // asynchronously (the set-up), since waiting there means yielding.
     std::unique_ptr<Texture> upload();
-    // Whether the next image is prepared, so that upload() would not wait
-    // (without threads: whether one is left, prepared by upload() itself).
+    // Whether the next image is prepared, so that upload() would not wait.
     bool nextReady() const;
+    // Whether every image not uploaded yet is prepared.
+    bool allReady() const;
     size_t size() const;
     size_t uploaded() const { return m_uploaded; }
 
 private:
     struct Shared;
     std::unique_ptr<Shared> m_shared;
-    std::vector<std::thread> m_threads;
-    // Where the build has no threads (TIDEWANE_NO_THREADS): prepares image i
-    // on the uploading thread.
-    std::function<void(size_t)> m_prepareInline;
     size_t m_uploaded = 0;
 };
 

@@ -40,6 +40,9 @@ EM_JS(void, twPlayMusic, (), { window.Tidewane.playMusic(); });
 EM_JS(double, twMusicTime, (), { return window.Tidewane.musicTime(); });
 EM_JS(int, twQuitPressed, (), { return window.Tidewane.takeQuit() ? 1 : 0; });
 EM_JS(void, twShowEnded, (), { window.Tidewane.showEnded(); });
+// Lets the browser run what waits (input, the workers' messages) between
+// two steps of the set-up, so that no task of the page takes long.
+EM_ASYNC_JS(void, twYield, (), { await new Promise(function(resolve) { setTimeout(resolve, 0); }); });
 // Lets the browser show what was drawn: resumes at its next animation frame.
 EM_ASYNC_JS(void, twNextAnimationFrame, (),
             { await new Promise(function(resolve) { requestAnimationFrame(resolve); }); });
@@ -131,6 +134,9 @@ Page& page() {
 
 void playOneFrame() {
     Page& p = page();
+    // The intro's last frame stays on screen until the timeline's images
+    // are prepared: loading them must not wait on the browser's thread.
+    if (p.core->introOver() && !p.production->timelineReady()) return;
     const bool played = p.core->playFrame(&p.target);
     if (played && p.core->frame().index == 0) twMark("first intro frame");
     if (!played || p.core->ended()) {
@@ -219,7 +225,10 @@ EMSCRIPTEN_KEEPALIVE int tw_prepare(int width, int height) {
                                           twMark("preload picture");
                                           twNextAnimationFrame();
                                       },
-                                      [](const char* step) { twMark(step); }));
+                                      [](const char* step) {
+                                          twMark(step);
+                                          twYield();
+                                      }));
     p.host.m_music = p.music;
     return 0;
 }
@@ -230,6 +239,12 @@ EMSCRIPTEN_KEEPALIVE void tw_play() {
     Page& p = page();
     p.core.reset(new ShowCore(p.host, p.production.get()));
     emscripten_set_main_loop(playOneFrame, 0, 0);
+}
+
+// Whether the timeline's images are prepared, so that drawing a timeline
+// frame does not wait for them.
+EMSCRIPTEN_KEEPALIVE int tw_timeline_ready() {
+    return page().production->timelineReady() ? 1 : 0;
 }
 
 // Room for `frames` of the decoded music, which the page fills, then calls
@@ -245,8 +260,7 @@ EMSCRIPTEN_KEEPALIVE void tw_music_decoded() {
 // Draws the frame that the capture tool draws at `seconds` of the show at
 // `fps` frames a second (the virtual clock, the music analysed at the
 // frame's play position), and describes it in one line (describeFrame).
-// After tw_prepare;
-// not while the show plays.
+// After tw_prepare, once tw_timeline_ready; not while the show plays.
 EMSCRIPTEN_KEEPALIVE const char* tw_draw_at(double seconds, int fps) {
     Page& p = page();
     ShowLayout layout(fps);

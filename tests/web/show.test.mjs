@@ -126,7 +126,11 @@ test('the start page lists the sizes, Start plays the intro and then the scenes 
   await sleep(2000);
   const [audio1, wall1] = await clock();
   const ratio = (audio1 - audio0) / (wall1 - wall0);
-  assert.ok(Math.abs(ratio - 1) < 0.05, `the audio clock runs with the wall clock: ${ratio}`);
+  // Chromium's output is a fake one that never falls behind. Firefox plays
+  // through PulseAudio; on two cores, while the pictures decode, its sound
+  // thread sometimes falls behind: measured 0.88 to 1.02.
+  const tolerance = sound === 'pulse' ? 0.15 : 0.05;
+  assert.ok(Math.abs(ratio - 1) < tolerance, `the audio clock runs with the wall clock: ${ratio}`);
 
   // The intro takes about 5.8 s; the cloud opens the timeline, dark.
   await sleep(7000);
@@ -332,6 +336,7 @@ test('where sound cannot be had the show plays on a silent clock and says so; so
     window.AudioContext = class extends Real {
       constructor(...args) {
         super(...args);
+        window.audioContext = this;
         const hold = () => { if (!clicked && this.state === 'running') super.suspend(); };
         this.addEventListener('statechange', hold);
         hold();
@@ -360,5 +365,13 @@ test('where sound cannot be had the show plays on a silent clock and says so; so
   const starts = await page.evaluate(() => window.musicStarts);
   assert.equal(starts.length, 1, 'the music starts once, when the sound does');
   assert.ok(starts[0] >= before && starts[0] <= after, `the music joined at ${starts[0]} s`);
+  // Sound that stops after it ran (the system takes the device away): the
+  // silent clock again, going on.
+  await page.evaluate(() => window.audioContext.suspend());
+  await page.waitForFunction(() => document.body.dataset.sound === 'silent', { timeout: 10000, polling: 100 });
+  const stopped = await page.evaluate(() => window.Tidewane.musicTime());
+  await sleep(1000);
+  const later = await page.evaluate(() => window.Tidewane.musicTime());
+  assert.ok(later - stopped > 0.5, `the clock stood at ${stopped} s`);
   await page.close();
 });

@@ -27,6 +27,7 @@
   let playing = false;
   let enteredFullscreen = false;
   let chosen = null;     // {width, height, fullscreen}
+  let settingUp = null;  // settles when the module's set-up (tw_prepare) returns
 
   // The show's clock in seconds: the audio context's while sound plays,
   // else the page's own time, silent; a switch either way keeps the reading
@@ -43,6 +44,37 @@
     },
   };
   const kNoSound = 'playing without sound: no sound output is available';
+
+  // The pictures' decoding: a small pool of Web Workers (decoder.js), each
+  // running the decoder's own module, so that the main thread only
+  // uploads. The encoded bytes go to the workers as copies, the prepared
+  // ones come back transferred: no memory is shared, so any static host
+  // will do. Images are dealt round in turn; a batch's results wait here,
+  // keyed "batch:index", until the module takes them.
+  const decoders = {
+    workers: [],
+    turn: 0,
+    prepared: new Map(),
+    dropped: new Set(),
+    waiting: [],
+    post(message, transfer) {
+      if (!this.workers.length) {
+        // One core is left to the drawing and the sound.
+        const count = Math.max(1, Math.min(4, (navigator.hardwareConcurrency || 2) - 1));
+        for (let i = 0; i < count; ++i) {
+          const worker = new Worker('decoder.js');
+          worker.onmessage = (e) => this.arrived(e.data);
+          worker.onerror = (e) => fail('The pictures cannot be decoded: ' + (e.message || 'the decoder did not start'));
+          this.workers.push(worker);
+        }
+      }
+      this.workers[this.turn++ % this.workers.length].postMessage(message, transfer);
+    },
+    arrived(image) {
+      if (!this.dropped.has(image.batch)) this.prepared.set(image.batch + ':' + image.index, image);
+      for (const resolve of this.waiting.splice(0)) resolve();
+    },
+  };
 
   function setState(state) { document.body.dataset.state = state; }
   function show(id) {
@@ -69,21 +101,50 @@
     source.start(audio.currentTime, Math.max(0, position));
   }
 
-  // What the module calls (src/web/main.cpp).
+  // What the module calls (src/web/main.cpp, src/web/imagebatch.cpp).
   const Tidewane = window.Tidewane = {
+    decodeImage(batch, index, bytes, caps) {
+      decoders.post({ batch, index, bytes, caps }, [bytes.buffer]);
+    },
+    imageReady(batch, index) { return decoders.prepared.has(batch + ':' + index); },
+    imageArrival() { return new Promise((resolve) => decoders.waiting.push(resolve)); },
+    takeImage(batch, index) {
+      const key = batch + ':' + index;
+      const image = decoders.prepared.get(key);
+      decoders.prepared.delete(key);
+      return image;
+    },
+    dropBatch(batch) {
+      decoders.dropped.add(batch);
+      for (const key of [...decoders.prepared.keys()])
+        if (key.startsWith(batch + ':')) decoders.prepared.delete(key);
+    },
     audioTime() { return clock.now(); },
     // The MP3 decoded off the main thread at its own rate; the samples go
     // back to the module for the spectrum.
     decodeMusic(bytes, rate, channels) {
       musicDecoding = true;
-      musicDecoded = new OfflineAudioContext(channels, 1, rate).decodeAudioData(bytes.buffer).then((buffer) => {
+      musicDecoded = new OfflineAudioContext(channels, 1, rate).decodeAudioData(bytes.buffer).then(async (buffer) => {
+        // Not while the set-up waits (for a picture, an animation frame):
+        // the module cannot be entered while it is paused there.
+        await settingUp;
         const frames = buffer.length;
         const ptr = Module.ccall('tw_music_buffer', 'number', ['number', 'number', 'number'],
                                  [frames, buffer.numberOfChannels, buffer.sampleRate]);
-        const heap = Module.HEAPF32;
-        for (let c = 0; c < buffer.numberOfChannels; ++c) {
-          const data = buffer.getChannelData(c);
-          for (let i = 0, at = (ptr >> 2) + c; i < frames; ++i, at += buffer.numberOfChannels) heap[at] = data[i];
+        // Interleaved into the module's room a slice at a time, so that no
+        // task of the page takes long (the whole music takes some 300 ms);
+        // the memory may grow between slices, so its view is taken anew.
+        const count = buffer.numberOfChannels;
+        const channels = Array.from({ length: count }, (_, c) => buffer.getChannelData(c));
+        const kSlice = 1 << 18;
+        for (let from = 0; from < frames; from += kSlice) {
+          const heap = Module.HEAPF32;
+          const to = Math.min(frames, from + kSlice);
+          for (let c = 0; c < count; ++c) {
+            const data = channels[c];
+            for (let i = from, at = (ptr >> 2) + from * count + c; i < to; ++i, at += count) heap[at] = data[i];
+          }
+          await new Promise((resolve) => setTimeout(resolve, 0));
         }
         Module.ccall('tw_music_decoded', null, [], []);
         performance.mark('music decoded');
@@ -240,7 +301,8 @@
                 'It may be turned off, or the graphics driver may be blocked: try another browser or another machine.');
 
   async function prepare(width, height) {
-    const failed = await Module.ccall('tw_prepare', 'number', ['number', 'number'], [width, height], { async: true });
+    settingUp = Module.ccall('tw_prepare', 'number', ['number', 'number'], [width, height], { async: true });
+    const failed = await settingUp;
     if (failed) fail(output.join('\n'));
     return !failed;
   }
@@ -271,6 +333,9 @@
   function goSilent() {
     if (!playing || clock.silent || (audio && audio.state === 'running')) return;
     clock.switchTo(true);
+    // Playing music stops with the sound, to join again where the clock is.
+    if (source) source.stop();
+    source = null;
     $('sound-state').textContent = kNoSound;
     $('sound').hidden = false;
     document.body.dataset.sound = 'silent';
@@ -295,7 +360,9 @@
     try {
       audio = new AudioContext();
       audio.resume().catch(() => {});
-      audio.addEventListener('statechange', () => { if (audio.state === 'running') soundRunning(); });
+      // Sound may also stop after it ran (the browser or the system
+      // suspends it): the show goes on on the silent clock.
+      audio.addEventListener('statechange', () => { if (audio.state === 'running') soundRunning(); else goSilent(); });
     } catch (err) {
       audio = null;
       console.error('sound: ' + err);
@@ -309,6 +376,8 @@
     const clicked = performance.now();
     // The stage carries the progress until the data is in.
     $('progress').hidden = false;
+    // The stage is laid out and the sound set up in a task of their own.
+    await new Promise((resolve) => setTimeout(resolve, 0));
     const playable = await data;
     $('progress').hidden = true;
     if (!playable) return;
@@ -339,6 +408,7 @@
     show('stage');
     if (!(await data) || !(await prepare(w, h))) return;
     await musicDecoded;
+    while (!Module.ccall('tw_timeline_ready', 'number', [], [])) await Tidewane.imageArrival();
     Tidewane.frame = Tidewane.drawAt(Number(params.get('at')), Number(params.get('fps') || 60));
     setState('paused');
   }).catch((err) => fail(String(err)));
