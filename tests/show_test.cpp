@@ -48,6 +48,10 @@ protected:
     void confirmLauncher(bool fullscreen = false) {
         unsigned long dialog = waitForWindow(kLauncherTitle, 30);
         ASSERT_NE(dialog, 0u) << "no launcher";
+        // The toolkit names the window before it maps it; focusing it
+        // before then is refused.
+        const double end = monotonicSeconds() + slowed(10);
+        while (!windowViewable(dialog) && monotonicSeconds() < end) usleep(20000);
         std::string command = "timeout 10 xdotool windowfocus --sync " + std::to_string(dialog) +
                               " && xdotool key --delay 60 Tab Tab Down " +
                               (fullscreen ? "Tab space Tab " : "") + "Return";

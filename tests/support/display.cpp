@@ -238,6 +238,15 @@ bool windowExists(unsigned long window) {
     return XGetWindowAttributes(d, Window(window), &attributes) != 0;
 }
 
+bool windowViewable(unsigned long window) {
+    Display* d = connection();
+    if (!d) return false;
+    XWindowAttributes attributes;
+    XSync(d, False);
+    return XGetWindowAttributes(d, Window(window), &attributes) != 0 &&
+           attributes.map_state == IsViewable;
+}
+
 bool bypassesWindowManager(unsigned long window) {
     Display* d = connection();
     if (!d) return false;

@@ -59,6 +59,8 @@ double slowed(double seconds);
 // slowed(`seconds`); 0 when none appears.
 unsigned long waitForWindow(const std::string& title, double seconds);
 bool windowExists(unsigned long window);
+// Mapped, with every window above it: only such a window takes the focus.
+bool windowViewable(unsigned long window);
 // True for a window that bypasses the window manager, which is how the
 // windowing library puts a full-screen window up on a display without one.
 bool bypassesWindowManager(unsigned long window);
