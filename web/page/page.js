@@ -160,6 +160,7 @@
     // clock waits for it. Without music or sound to play it, the clock runs
     // silent.
     playMusic() {
+      if (!musicWanted) performance.mark('intro ended');
       musicWanted = true;
       if (!playing || musicStart !== null || musicDecoding) return;
       musicStart = clock.now();
