@@ -4,6 +4,7 @@
 // the show's module to upload (src/web/imagebatch.cpp).
 
 #include "gl/image.h"
+#include "web/prepared.h"
 
 #include <emscripten.h>
 
@@ -14,9 +15,7 @@ namespace {
 // The last image prepared, kept until the next call so that the worker can
 // copy its bytes out.
 PreparedImage g_image;
-// decoded, width, height, channels, DXT format, is DXT, failed (unused
-// here: a failure throws in the worker), byte count, bytes, problem.
-int32_t g_header[10];
+int32_t g_header[kPreparedFields];
 
 } // namespace
 
@@ -24,7 +23,7 @@ extern "C" {
 
 // Prepares `size` bytes at `data` for `dxt`, `npot`, `maxSide` and
 // `wholeBlocks` (UploadCaps) and describes the result; its bytes (the DXT
-// blocks, else the pixels) start at the address in the header's ninth field.
+// blocks, else the pixels) start at the address in its kBytes field.
 EMSCRIPTEN_KEEPALIVE const int32_t* tw_decoder_prepare(const unsigned char* data, int size, int dxt,
                                                        int npot, int maxSide, int wholeBlocks) {
     UploadCaps caps;
@@ -34,16 +33,17 @@ EMSCRIPTEN_KEEPALIVE const int32_t* tw_decoder_prepare(const unsigned char* data
     caps.dxtWholeBlocks = wholeBlocks != 0;
     g_image = prepareImage(data, size_t(size), caps);
     const bool isDxt = g_image.dxt != nullptr;
-    g_header[0] = g_image.decoded;
-    g_header[1] = g_image.width;
-    g_header[2] = g_image.height;
-    g_header[3] = g_image.channels;
-    g_header[4] = int32_t(g_image.dxtFormat);
-    g_header[5] = isDxt;
-    g_header[6] = 0;
-    g_header[7] = isDxt ? g_image.dxtSize : int32_t(g_image.pixels.size());
-    g_header[8] = int32_t(reinterpret_cast<intptr_t>(isDxt ? g_image.dxt.get() : g_image.pixels.data()));
-    g_header[9] = int32_t(reinterpret_cast<intptr_t>(g_image.problem.c_str()));
+    g_header[kDecoded] = g_image.decoded;
+    g_header[kWidth] = g_image.width;
+    g_header[kHeight] = g_image.height;
+    g_header[kChannels] = g_image.channels;
+    g_header[kDxtFormat] = int32_t(g_image.dxtFormat);
+    g_header[kIsDxt] = isDxt;
+    g_header[kFailed] = 0; // a failure throws, and the worker reports it
+    g_header[kSize] = isDxt ? g_image.dxtSize : int32_t(g_image.pixels.size());
+    g_header[kBytes] =
+        int32_t(reinterpret_cast<intptr_t>(isDxt ? g_image.dxt.get() : g_image.pixels.data()));
+    g_header[kProblem] = int32_t(reinterpret_cast<intptr_t>(g_image.problem.c_str()));
     return g_header;
 }
 

@@ -5,10 +5,10 @@
 // back. The uploads stay on this thread, in order, as on the desktop.
 
 #include "gl/texture.h"
+#include "web/prepared.h"
 
 #include <emscripten.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -26,15 +26,17 @@ EM_JS(int, twImageReady, (int batch, int index),
 // Resumes when the next prepared image arrives from any worker.
 EM_ASYNC_JS(void, twImageArrival, (), { await window.Tidewane.imageArrival(); });
 // The prepared image's bytes in memory from malloc, or 0 where it has none;
-// `header` gets what decoder.cpp describes it with, its problem as a string
-// from malloc at header[kProblem].
-EM_JS(unsigned char*, twTakeImage, (int batch, int index, int* header), {
+// `header` gets its fields up to kBytes (prepared.h), and its problem as a
+// string from malloc at `problem`.
+EM_JS(unsigned char*, twTakeImage, (int batch, int index, int* header, char** problem), {
     const image = window.Tidewane.takeImage(batch, index);
     HEAP32.set(image.header, header >> 2);
     const problemSize = lengthBytesUTF8(image.problem) + 1;
-    const problem = _malloc(problemSize);
-    stringToUTF8(image.problem, problem, problemSize);
-    HEAP32[(header >> 2) + 8] = problem;
+    // A malloc may grow the memory and renew the views: the view is taken
+    // after it.
+    const text = _malloc(problemSize);
+    stringToUTF8(image.problem, text, problemSize);
+    HEAP32[problem >> 2] = text;
     if (!image.data.length) return 0;
     const bytes = _malloc(image.data.length);
     HEAPU8.set(image.data, bytes);
@@ -43,9 +45,6 @@ EM_JS(unsigned char*, twTakeImage, (int batch, int index, int* header), {
 EM_JS(void, twDropBatch, (int batch), { window.Tidewane.dropBatch(batch); });
 
 namespace {
-
-// The header's fields, as src/web/decoder.cpp fills them.
-enum Field { kDecoded, kWidth, kHeight, kChannels, kDxtFormat, kIsDxt, kFailed, kSize, kProblem };
 
 int g_lastBatch = 0;
 
@@ -94,9 +93,9 @@ std::unique_ptr<Texture> ImageBatch::upload() {
     Shared& s = *m_shared;
     const int i = int(m_uploaded++);
     while (!twImageReady(s.id, i)) twImageArrival();
-    int header[kProblem + 1] = {};
-    unsigned char* bytes = twTakeImage(s.id, i, header);
-    char* problem = reinterpret_cast<char*>(intptr_t(header[kProblem]));
+    int header[kBytes] = {};
+    char* problem = nullptr;
+    unsigned char* bytes = twTakeImage(s.id, i, header, &problem);
     PreparedImage image;
     image.problem = problem;
     std::free(problem);

@@ -230,30 +230,32 @@ unsigned long waitForWindow(const std::string& title, double seconds) {
     return 0;
 }
 
-bool windowExists(unsigned long window) {
+namespace {
+
+// The window's attributes, as the server has them once every request made
+// so far is done; false when there is no such window.
+bool attributesOf(unsigned long window, XWindowAttributes& attributes) {
     Display* d = connection();
     if (!d) return false;
-    XWindowAttributes attributes;
     XSync(d, False);
     return XGetWindowAttributes(d, Window(window), &attributes) != 0;
 }
 
-bool windowViewable(unsigned long window) {
-    Display* d = connection();
-    if (!d) return false;
+} // namespace
+
+bool windowExists(unsigned long window) {
     XWindowAttributes attributes;
-    XSync(d, False);
-    return XGetWindowAttributes(d, Window(window), &attributes) != 0 &&
-           attributes.map_state == IsViewable;
+    return attributesOf(window, attributes);
+}
+
+bool windowViewable(unsigned long window) {
+    XWindowAttributes attributes;
+    return attributesOf(window, attributes) && attributes.map_state == IsViewable;
 }
 
 bool bypassesWindowManager(unsigned long window) {
-    Display* d = connection();
-    if (!d) return false;
     XWindowAttributes attributes;
-    XSync(d, False);
-    return XGetWindowAttributes(d, Window(window), &attributes) != 0 &&
-           attributes.override_redirect;
+    return attributesOf(window, attributes) && attributes.override_redirect;
 }
 
 bool requestClose(unsigned long window) {

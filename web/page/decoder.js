@@ -2,7 +2,8 @@
 // Worker running the decoder module (tidewane-decoder.js), which prepares
 // an image as the desktop's worker threads do. Each message is
 // {batch, index, bytes, caps}; the answer gives the prepared image's
-// header (src/web/decoder.cpp), its problem and its bytes, transferred.
+// fields up to kBytes (src/web/prepared.h), its problem and its bytes,
+// transferred.
 'use strict';
 self.Module = {};
 const ready = new Promise((resolve) => { self.Module.onRuntimeInitialized = resolve; });
@@ -16,13 +17,14 @@ self.onmessage = async (event) => {
     HEAPU8.set(bytes, input);
     const at = _tw_decoder_prepare(input, bytes.length, ...caps) >> 2;
     _free(input);
-    const header = Array.from(HEAP32.subarray(at, at + 8));
-    const data = HEAPU8.slice(HEAP32[at + 8], HEAP32[at + 8] + header[7]);
-    const problem = UTF8ToString(HEAP32[at + 9]);
+    const [kSize, kBytes, kProblem] = [7, 8, 9];
+    const header = Array.from(HEAP32.subarray(at, at + kBytes));
+    const data = HEAPU8.slice(HEAP32[at + kBytes], HEAP32[at + kBytes] + header[kSize]);
+    const problem = UTF8ToString(HEAP32[at + kProblem]);
     self.postMessage({ batch, index, header, problem, data }, [data.buffer]);
   } catch (err) {
     // The module stopped (out of memory): the show's module throws this
-    // where it uploads the image.
+    // where it uploads the image (kFailed set).
     self.postMessage({ batch, index, header: [0, 0, 0, 0, 0, 0, 1, 0], problem: String(err),
                        data: new Uint8Array(0) });
   }
