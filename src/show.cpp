@@ -253,10 +253,29 @@ Production::Production(const std::string& archivePath, int width, int height,
         m_archive = std::move(prefetch->m_archive);
     }
     if (!m_archive) m_archive.reset(new Bx::Archive(archivePath.c_str()));
+    setUp(std::move(ahead), openMusic, present, done);
+}
+
+Production::Production(std::unique_ptr<Bx::Archive> archive, int width, int height,
+                       const MusicOpener& openMusic, const std::function<void()>& present,
+                       const StepDone& stepDone)
+    : m_width(width), m_height(height), m_archive(std::move(archive)) {
+    setUp(nullptr, openMusic, present, [&](const char* step) {
+        if (stepDone) stepDone(step);
+    });
+}
+
+void Production::setUp(std::unique_ptr<ImageBatch> ahead, const MusicOpener& openMusic,
+                       const std::function<void()>& present, const StepNamed& done) {
     done("archive read");
     // The preload picture and the intro's images decode behind the music's
-    // and the programs' set-up, if they have not begun already.
-    if (!ahead) ahead = startBatch(*m_archive, firstPictures(), queryUploadCaps());
+    // and the programs' set-up, if they have not begun already. An archive
+    // still arriving gives the preload picture first, by itself.
+    const bool arriving = !m_archive->fed();
+    if (!ahead)
+        ahead = startBatch(*m_archive, arriving ? std::vector<std::string>{Manifest::kPreload}
+                                                : firstPictures(),
+                           queryUploadCaps());
     if (openMusic) m_music = openMusic(*m_archive->getFile(Manifest::kMusic));
     done("music player (decoding goes on behind)");
     enableFlatTexturing();
@@ -269,21 +288,39 @@ Production::Production(const std::string& archivePath, int width, int height,
     drawQuad(*m_preload, -960, -540, 960, 540);
     present();
     done("preload picture decoded, drawn, shown");
-    TextureList loaded = allButLast(ahead.get(), {}, *m_archive, Manifest::introImages());
+    TextureList loaded;
+    if (arriving) {
+        // The intro's images in a batch of their own, as they arrive.
+        std::unique_ptr<ImageBatch> intro =
+            startBatch(*m_archive, Manifest::introImages(), queryUploadCaps());
+        if (!intro) loaded = loadImages(*m_archive, Manifest::introImages());
+        while (intro && loaded.size() < intro->size()) loaded.push_back(intro->upload());
+    } else {
+        loaded = allButLast(ahead.get(), {}, *m_archive, Manifest::introImages());
+    }
     size_t at = 0;
     take(loaded, at, Manifest::kWalkImages, m_intro.walk);
     take(loaded, at, Manifest::kUsImages, m_intro.us);
     take(loaded, at, Manifest::kLogoImages, m_intro.logo);
     done("first batch (22 intro images)");
     // The second batch decodes during the intro.
+    m_secondPending = true;
+    if (!arriving) startSecondBatch();
+}
+
+void Production::startSecondBatch() {
     std::vector<std::string> second = Manifest::timelineImages();
     second.push_back(Manifest::kBlue);
+    for (const std::string& name : second)
+        if (!m_archive->arrived(name.c_str())) return;
+    m_secondPending = false;
     m_second = startBatch(*m_archive, second, queryUploadCaps());
 }
 
 Production::~Production() = default;
 
 void Production::uploadAhead() {
+    if (m_secondPending && !timelineLoaded()) startSecondBatch();
     // The lyrics and the credit, one a frame as they are ready; "blue.png"
     // waits for the frame buffer, so the textures keep their order.
     if (m_second && m_second->uploaded() + 1 < m_second->size() && m_second->nextReady())
@@ -291,7 +328,8 @@ void Production::uploadAhead() {
 }
 
 bool Production::timelineReady() const {
-    return timelineLoaded() || !m_second || m_second->allReady();
+    if (timelineLoaded()) return true;
+    return m_second ? m_second->allReady() : !m_secondPending;
 }
 
 void Production::loadTimeline() {

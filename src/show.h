@@ -137,12 +137,21 @@ public:
     Production(const std::string& archivePath, int width, int height,
                const MusicOpener& openMusic, const std::function<void()>& present,
                const StepDone& stepDone = StepDone(), Prefetch* prefetch = nullptr);
+    // As above over an archive open already. One still arriving (the
+    // browser's, read as it downloads) is waited for entry by entry: the
+    // preload picture decodes by itself first, so that it shows as soon as
+    // its bytes are in, and the second batch starts during the intro once
+    // its pictures have arrived.
+    Production(std::unique_ptr<Bx::Archive> archive, int width, int height,
+               const MusicOpener& openMusic, const std::function<void()>& present,
+               const StepDone& stepDone = StepDone());
     ~Production();
     Production(const Production&) = delete;
     Production& operator=(const Production&) = delete;
 
-    // During the intro, after a frame is shown: uploads the next image of the
-    // second batch if it is decoded, so little is left for loadTimeline.
+    // During the intro, after a frame is shown: starts the second batch once
+    // its pictures have arrived, and uploads its next image if it is
+    // decoded, so little is left for loadTimeline.
     void uploadAhead();
 
     // After the intro, with its last frame on screen: the lyrics and
@@ -172,6 +181,10 @@ public:
     int height() const { return m_height; }
 
 private:
+    using StepNamed = std::function<void(const char* step)>;
+    void setUp(std::unique_ptr<ImageBatch> ahead, const MusicOpener& openMusic,
+               const std::function<void()>& present, const StepNamed& done);
+    void startSecondBatch();
     // `image`, or the transparent texture where it could not be used.
     Texture& overlay(Texture& image);
 
@@ -191,5 +204,6 @@ private:
     // The second batch, decoding from the intro's start until loadTimeline
     // uploads it; it borrows the archive's bytes, so it goes first.
     std::unique_ptr<ImageBatch> m_second;
+    bool m_secondPending = false; // its pictures are still arriving
     TextureList m_early; // the second batch's textures uploaded during the intro
 };

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 using Bx::Archive;
 using Bx::ArchiveFile;
@@ -176,12 +178,14 @@ TEST(ArchiveLifetime, DestructorClearsTheInstanceSoAnotherCanFollow) {
     EXPECT_EQ(Archive::ms_archive, &second);
 }
 
+namespace {
+
 // Each of these is cut or bent so that a count or a size runs past the end of
-// the file; loading must stop with a clear message instead of reading beyond.
-TEST(ArchiveMalformed, TruncatedOrMalformedArchivesStopWithAClearMessage) {
+// the file, or a name has no end.
+std::vector<std::pair<std::string, std::string>> malformedArchives() {
     std::string good = archiveBytes({{"a.png", "0123456789"}, {"b.png", "xyz"}});
     std::string noTerminator = le32(1) + std::string(256, 'n') + le32(0);
-    const std::vector<std::pair<std::string, std::string>> cases = {
+    return {
         {"shorter than the count", "\x01\x00"},
         {"count past the end", le32(0xFFFFFFFFu)},
         {"count one too many", archiveBytes({{"a", "1"}}, 2)},
@@ -190,7 +194,13 @@ TEST(ArchiveMalformed, TruncatedOrMalformedArchivesStopWithAClearMessage) {
         {"size past the end", le32(1) + std::string(256, '\0').replace(0, 1, "a") + le32(1000) + "x"},
         {"name without terminator", noTerminator},
     };
-    for (const auto& c : cases) {
+}
+
+} // namespace
+
+// Loading must stop with a clear message instead of reading beyond the end.
+TEST(ArchiveMalformed, TruncatedOrMalformedArchivesStopWithAClearMessage) {
+    for (const auto& c : malformedArchives()) {
         SCOPED_TRACE(c.first);
         TempDir dir;
         writeFile(dir / "bad.velk", c.second);
@@ -213,4 +223,70 @@ TEST(ArchiveMalformed, ReaderRejectsWithoutAllocatingFromTheCount) {
     fclose(f);
     EXPECT_TRUE(contents.files.empty());
     EXPECT_NE(contents.error.find("needs more bytes than the file holds"), std::string::npos);
+}
+
+// The browser reads the archive as it downloads: in pieces of any size, with
+// its length known or not, the reader finds the whole reading's entries, and
+// its message for every malformed file.
+TEST(ArchiveStreaming, PiecesGiveTheWholeReadingsEntriesAndMessages) {
+    std::vector<std::pair<std::string, std::string>> cases = malformedArchives();
+    cases.push_back({"good", archiveBytes({{"a.png", "0123456789"}, {"e", ""}, {"c", "xyz"}}) + "tail"});
+    for (auto& c : cases) {
+        FILE* f = fmemopen(&c.second[0], c.second.size(), "rb");
+        ASSERT_NE(f, nullptr);
+        Bx::ArchiveContents whole = Bx::readArchiveEntries(f, c.second.size());
+        fclose(f);
+        for (size_t piece : {size_t(1), size_t(7), size_t(4096)}) {
+            for (bool known : {true, false}) {
+                SCOPED_TRACE(c.first + ", pieces of " + std::to_string(piece) +
+                             (known ? ", length known" : ", length unknown"));
+                Bx::ArchiveReader reader(known ? c.second.size() : Bx::ArchiveReader::kUnknownLength);
+                const auto* bytes = reinterpret_cast<const unsigned char*>(c.second.data());
+                for (size_t at = 0; at < c.second.size(); at += piece)
+                    reader.feed(bytes + at, std::min(piece, c.second.size() - at));
+                reader.end();
+                EXPECT_EQ(reader.error(), whole.error);
+                ASSERT_EQ(reader.files().size(), whole.files.size());
+                for (size_t i = 0; i < whole.files.size(); ++i) {
+                    EXPECT_STREQ(reader.files()[i]->name, whole.files[i]->name);
+                    EXPECT_EQ(contentOf(reader.files()[i]), contentOf(whole.files[i]));
+                }
+            }
+        }
+        Bx::releaseArchiveFiles(whole.files);
+    }
+}
+
+// An archive still arriving waits in a lookup for the entry's bytes, and
+// stops as a whole reading does once its bytes turn out malformed.
+TEST(ArchiveStreaming, LookupsWaitForTheirEntryAndDamageStops) {
+    TempDir dir;
+    ScopedChdir here(dir.path());
+    const std::string bytes = archiveBytes({{"preload.png", "pre"}, {"music.mp3", "mp3"}});
+    size_t sent = 0;
+    std::unique_ptr<Archive> archive;
+    archive.reset(new Archive("tidewane.velk", bytes.size(), [&] {
+        archive->feed(reinterpret_cast<const unsigned char*>(bytes.data()) + sent, 10);
+        sent += 10;
+        if (sent >= bytes.size()) archive->feedEnd();
+    }));
+    EXPECT_FALSE(archive->arrived("preload.png"));
+    EXPECT_EQ(contentOf(archive->getFile("preload.png")), "pre");
+    EXPECT_LT(sent, bytes.size());
+    EXPECT_FALSE(archive->arrived("music.mp3"));
+    EXPECT_EQ(contentOf(archive->getFile("music.mp3")), "mp3");
+    EXPECT_EQ(archive->findFile("absent"), nullptr);
+    EXPECT_TRUE(archive->fed());
+    archive.reset();
+
+    DeathResult r = runInChild([] {
+        Archive damaged("tidewane.velk", Bx::ArchiveReader::kUnknownLength, [] {});
+        const std::string noEnd = le32(1) + std::string(256, 'n') + le32(0);
+        damaged.feed(reinterpret_cast<const unsigned char*>(noEnd.data()), noEnd.size());
+    });
+    EXPECT_TRUE(r.aborted);
+    EXPECT_NE(r.out.find("   * message: Archive \"tidewane.velk\" is truncated or malformed: the "
+                         "name of entry 0 has no terminating NUL"),
+              std::string::npos)
+        << r.out;
 }

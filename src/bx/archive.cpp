@@ -2,6 +2,7 @@
 
 #include "bx/assert.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -55,51 +56,158 @@ long regularFileLength(FILE* f) {
 
 } // namespace
 
-ArchiveContents readArchiveEntries(FILE* f, uint64_t length) {
-    ArchiveContents result;
-    auto fail = [&](const std::string& why) {
-        releaseArchiveFiles(result.files);
-        result.error = why;
-        return result;
-    };
+ArchiveReader::ArchiveReader(uint64_t length) : m_length(length) {
+    if (lengthKnown() && m_length < 4) fail("the file count runs past the end of the file");
+}
 
-    unsigned char countBytes[4];
-    if (length < 4 || fread(countBytes, 1, 4, f) != 4)
-        return fail("the file count runs past the end of the file");
-    uint32_t count = readLittleEndian32(countBytes);
-    uint64_t remaining = length - 4;
+ArchiveReader::~ArchiveReader() {
+    if (m_entry) releaseRecord(m_entry);
+    releaseArchiveFiles(m_files);
+}
 
+std::vector<ArchiveFile*> ArchiveReader::takeFiles() {
+    std::vector<ArchiveFile*> files;
+    files.swap(m_files);
+    return files;
+}
+
+void ArchiveReader::fail(const std::string& why) {
+    if (m_entry) releaseRecord(m_entry);
+    m_entry = nullptr;
+    releaseArchiveFiles(m_files);
+    m_growing = std::vector<unsigned char>();
+    m_error = why;
+    m_phase = Phase::Failed;
+}
+
+void ArchiveReader::countRead() {
+    m_count = readLittleEndian32(m_piece);
     // Every entry takes at least its header, so a count that cannot fit is
     // rejected before anything is allocated from it.
-    if (uint64_t(count) * kHeaderSize > remaining)
-        return fail("the file count " + std::to_string(count) +
+    if (lengthKnown() && uint64_t(m_count) * kHeaderSize > m_length - 4)
+        return fail("the file count " + std::to_string(m_count) +
                     " needs more bytes than the file holds");
-    result.files.reserve(count);
+    if (lengthKnown()) m_files.reserve(m_count);
+    startHeader();
+}
 
-    for (uint32_t i = 0; i < count; ++i) {
-        unsigned char header[kHeaderSize];
-        if (remaining < kHeaderSize || fread(header, 1, kHeaderSize, f) != kHeaderSize)
-            return fail("the header of entry " + std::to_string(i) +
-                        " runs past the end of the file");
-        remaining -= kHeaderSize;
-        if (std::memchr(header, 0, 256) == nullptr)
-            return fail("the name of entry " + std::to_string(i) +
-                        " has no terminating NUL");
-        uint32_t size = readLittleEndian32(header + 256);
-        if (size > remaining)
-            return fail("the content of entry " + std::to_string(i) + " (" +
-                        std::to_string(size) + " bytes) runs past the end of the file");
-
-        ArchiveFile* file = newRecord();
-        result.files.push_back(file);
-        std::memcpy(file->name, header, 256);
-        file->size = size;
-        file->data = new unsigned char[size ? size : 1];
-        if (size && fread(file->data, 1, size, f) != size)
-            return fail("the content of entry " + std::to_string(i) +
-                        " could not be read");
-        remaining -= size;
+void ArchiveReader::startHeader() {
+    m_have = 0;
+    const size_t index = m_entries;
+    if (index == m_count) {
+        m_phase = Phase::Done;
+        return;
     }
+    m_phase = Phase::Header;
+    if (lengthKnown() && m_length - m_received < kHeaderSize)
+        fail("the header of entry " + std::to_string(index) + " runs past the end of the file");
+}
+
+void ArchiveReader::headerRead() {
+    const size_t index = m_entries;
+    if (std::memchr(m_piece, 0, 256) == nullptr)
+        return fail("the name of entry " + std::to_string(index) + " has no terminating NUL");
+    const uint32_t size = readLittleEndian32(m_piece + 256);
+    if (lengthKnown() && size > m_length - m_received)
+        return fail("the content of entry " + std::to_string(index) + " (" +
+                    std::to_string(size) + " bytes) runs past the end of the file");
+    m_entry = newRecord();
+    std::memcpy(m_entry->name, m_piece, 256);
+    m_entry->size = size;
+    if (lengthKnown()) m_entry->data = new unsigned char[size ? size : 1];
+    m_have = 0;
+    m_phase = Phase::Content;
+    if (size == 0) entryDone();
+}
+
+void ArchiveReader::entryDone() {
+    if (!lengthKnown()) {
+        m_entry->data = new unsigned char[m_entry->size ? m_entry->size : 1];
+        std::copy(m_growing.begin(), m_growing.end(), m_entry->data);
+        m_growing = std::vector<unsigned char>();
+    }
+    m_files.push_back(m_entry);
+    m_entry = nullptr;
+    ++m_entries;
+    startHeader();
+}
+
+bool ArchiveReader::feed(const unsigned char* bytes, size_t size) {
+    while (size > 0 && (m_phase != Phase::Done && m_phase != Phase::Failed)) {
+        size_t take;
+        if (m_phase == Phase::Content) {
+            take = std::min<size_t>(size, m_entry->size - m_have);
+            if (lengthKnown())
+                std::memcpy(m_entry->data + m_have, bytes, take);
+            else
+                m_growing.insert(m_growing.end(), bytes, bytes + take);
+        } else {
+            const size_t want = m_phase == Phase::Count ? 4 : kHeaderSize;
+            take = std::min(size, want - m_have);
+            std::memcpy(m_piece + m_have, bytes, take);
+        }
+        m_have += take;
+        m_received += take;
+        bytes += take;
+        size -= take;
+        if (m_phase == Phase::Count && m_have == 4)
+            countRead();
+        else if (m_phase == Phase::Header && m_have == kHeaderSize)
+            headerRead();
+        else if (m_phase == Phase::Content && m_have == m_entry->size)
+            entryDone();
+    }
+    return !failed();
+}
+
+bool ArchiveReader::end() {
+    if (m_phase == Phase::Done || m_phase == Phase::Failed) return !failed();
+    if (lengthKnown()) {
+        readFailed();
+        return false;
+    }
+    // The checks a whole reading makes, against the length now known: the
+    // count first, then the entry the file ends in.
+    const size_t index = m_entries;
+    if (m_phase != Phase::Count && uint64_t(m_count) * kHeaderSize > m_received - 4)
+        fail("the file count " + std::to_string(m_count) + " needs more bytes than the file holds");
+    else if (m_phase == Phase::Count)
+        fail("the file count runs past the end of the file");
+    else if (m_phase == Phase::Header)
+        fail("the header of entry " + std::to_string(index) + " runs past the end of the file");
+    else
+        fail("the content of entry " + std::to_string(index) + " (" +
+             std::to_string(m_entry->size) + " bytes) runs past the end of the file");
+    return false;
+}
+
+void ArchiveReader::readFailed() {
+    const size_t index = m_entries;
+    if (m_phase == Phase::Count)
+        fail("the file count runs past the end of the file");
+    else if (m_phase == Phase::Header)
+        fail("the header of entry " + std::to_string(index) + " runs past the end of the file");
+    else if (m_phase == Phase::Content)
+        fail("the content of entry " + std::to_string(index) + " could not be read");
+}
+
+ArchiveContents readArchiveEntries(FILE* f, uint64_t length) {
+    ArchiveReader reader(length);
+    std::vector<unsigned char> buffer(1 << 16);
+    // Exactly the file's bytes up to its last entry, as they are needed.
+    while (!reader.complete() && !reader.failed()) {
+        const size_t want = size_t(std::min<uint64_t>(buffer.size(), length - reader.received()));
+        if (want == 0) {
+            reader.end();
+            break;
+        }
+        const size_t got = fread(buffer.data(), 1, want, f);
+        reader.feed(buffer.data(), got);
+        if (got < want && !reader.complete() && !reader.failed()) reader.readFailed();
+    }
+    ArchiveContents result;
+    result.error = reader.error();
+    result.files = reader.takeFiles();
     return result;
 }
 
@@ -108,34 +216,73 @@ void releaseArchiveFiles(std::vector<ArchiveFile*>& files) {
     files.clear();
 }
 
-Archive::Archive(const char* path) {
+void Archive::cannotOpen(const char* path) {
+    BX_ASSERT(0, "Cannot open archive \"" << path << "\"");
+    std::abort();
+}
+
+Archive::Archive(const char* path) : m_path(path) {
     BX_ASSERT(ms_archive == 0, "An archive has already been created.");
     ms_archive = this;
-    m_nFiles = 0;
-    m_files = nullptr;
 
     FILE* f = fopen(path, "rb");
     long length = f ? regularFileLength(f) : -1;
     if (!f || length < 0) {
         if (f) fclose(f);
-        BX_ASSERT(0, "Cannot open archive \"" << path << "\"");
+        cannotOpen(path);
     }
     ArchiveContents contents = readArchiveEntries(f, uint64_t(length));
     fclose(f);
     BX_ASSERT(contents.error.empty(), "Archive \"" << path
               << "\" is truncated or malformed: " << contents.error);
+    m_files = std::move(contents.files);
+}
 
-    m_nFiles = uint32_t(contents.files.size());
-    m_files = new ArchiveFile*[m_nFiles ? m_nFiles : 1];
-    for (uint32_t i = 0; i < m_nFiles; ++i) m_files[i] = contents.files[i];
+Archive::Archive(const char* path, uint64_t length, std::function<void()> more)
+    : m_path(path), m_reader(new ArchiveReader(length)), m_more(std::move(more)) {
+    BX_ASSERT(ms_archive == 0, "An archive has already been created.");
+    ms_archive = this;
+    takeArrived();
 }
 
 Archive::~Archive() {
     BX_ASSERT(ms_archive == this, "The ms_archive variable has been tampered with...");
-    for (uint32_t i = 0; i < m_nFiles; ++i) releaseRecord(m_files[i]);
-    delete[] m_files;
+    releaseArchiveFiles(m_files);
     releaseArchiveFiles(m_looseFiles);
     ms_archive = 0;
+}
+
+void Archive::takeArrived() {
+    BX_ASSERT(!m_reader->failed(), "Archive \"" << m_path
+              << "\" is truncated or malformed: " << m_reader->error());
+    for (ArchiveFile* file : m_reader->takeFiles()) m_files.push_back(file);
+}
+
+void Archive::feed(const unsigned char* bytes, size_t size) {
+    if (!m_reader) return;
+    m_reader->feed(bytes, size);
+    takeArrived();
+}
+
+void Archive::feedEnd() {
+    if (!m_reader) return;
+    m_reader->end();
+    takeArrived();
+    m_reader.reset();
+}
+
+ArchiveFile* Archive::packed(const char* name) const {
+    for (ArchiveFile* file : m_files)
+        if (std::strcmp(file->name, name) == 0) return file;
+    return nullptr;
+}
+
+bool Archive::arrived(const char* name) const {
+    if (fed() || packed(name)) return true;
+    FILE* f = fopen(name, "rb");
+    const bool loose = f && regularFileLength(f) >= 0;
+    if (f) fclose(f);
+    return loose;
 }
 
 ArchiveFile* Archive::getFile(const char* name) {
@@ -170,12 +317,17 @@ ArchiveFile* Archive::findFile(const char* name) {
         fclose(f); // a directory or other non-regular file: use the archive
     }
 
-    for (uint32_t i = 0; i < m_nFiles; ++i)
-        if (std::strcmp(m_files[i]->name, name) == 0) return m_files[i];
-    return nullptr;
+    // An archive still arriving is waited for until the entry is in.
+    ArchiveFile* file = packed(name);
+    while (!file && !fed()) {
+        m_more();
+        file = packed(name);
+    }
+    return file;
 }
 
 ArchiveFile* Archive::getFile(unsigned int index) {
+    const size_t m_nFiles = m_files.size();
     BX_ASSERT(index < m_nFiles, "Index out of bounds in archive.");
     return m_files[index];
 }

@@ -1,10 +1,11 @@
-// The browser's host of the show. The page (web/page) streams the archive
-// into the module's file system, lets the viewer choose a size and starts the
-// show from a click; this file drives the core frame by frame from the
+// The browser's host of the show. The page (web/page) downloads the archive,
+// which this file reads as it arrives, lets the viewer choose a size and
+// starts the show from a click; this file drives the core frame by frame from the
 // browser's animation frames. Its clock is the audio clock of the page's
-// Web Audio context, so the pictures follow the music it plays; the browser
-// decodes the music and plays it, and the samples come back here, where the
-// desktop's analyser takes the spectrum at the play position.
+// Web Audio context, so the pictures follow the music it plays; the page's
+// decoders decode the music as the desktop does, the page plays it, and the
+// samples come here too, where the desktop's analyser takes the spectrum at
+// the play position.
 //
 // The page calls the functions marked EMSCRIPTEN_KEEPALIVE; the EM_JS
 // functions call the page's window.Tidewane object.
@@ -15,6 +16,7 @@
 #include "gl/api.h"
 #include "gl/context.h"
 #include "launcher.h"
+#include "manifest.h"
 #include "scenes.h"
 #include "sequence.h"
 #include "timeline.h"
@@ -29,9 +31,8 @@
 #include <vector>
 
 EM_JS(double, twAudioTime, (), { return window.Tidewane.audioTime(); });
-EM_JS(void, twDecodeMusic, (const unsigned char* bytes, int size, int rate, int channels), {
-    window.Tidewane.decodeMusic(HEAPU8.slice(bytes, bytes + size), rate, channels);
-});
+EM_JS(void, twDecodeMusic, (const unsigned char* bytes, int size),
+      { window.Tidewane.decodeMusic(HEAPU8.slice(bytes, bytes + size)); });
 EM_JS(void, twPixelsRead, (const unsigned char* bytes, int count),
       { window.Tidewane.pixelsRead(HEAPU8.slice(bytes, bytes + count)); });
 EM_JS(void, twMark, (const char* name), { window.Tidewane.mark(UTF8ToString(name)); });
@@ -40,6 +41,17 @@ EM_JS(void, twPlayMusic, (), { window.Tidewane.playMusic(); });
 EM_JS(double, twMusicTime, (), { return window.Tidewane.musicTime(); });
 EM_JS(int, twQuitPressed, (), { return window.Tidewane.takeQuit() ? 1 : 0; });
 EM_JS(void, twShowEnded, (), { window.Tidewane.showEnded(); });
+// Copies up to `room` bytes of the archive that the page has received into
+// `into`: the count, or 0 when none are waiting, -1 once the file has ended.
+EM_JS(int, twTakeArchiveBytes, (unsigned char* into, int room),
+      { return window.Tidewane.takeArchiveBytes(into, room); });
+// Resumes when more of the archive, or its end, has arrived.
+EM_ASYNC_JS(void, twArchiveArrival, (), { await window.Tidewane.archiveArrival(); });
+// Whether the page shows the download's progress on the stage.
+EM_JS(void, twShowProgress, (int on), { window.Tidewane.showProgress(on !== 0); });
+EM_JS(void, twNoMusic, (), { window.Tidewane.noMusic(); });
+// Whether the music is decoded, or known not to play.
+EM_JS(int, twMusicSettled, (), { return window.Tidewane.musicSettled() ? 1 : 0; });
 // Lets the browser run what waits (input, the workers' messages) between
 // two steps of the set-up, so that no task of the page takes long.
 EM_ASYNC_JS(void, twYield, (), { await new Promise(function(resolve) { setTimeout(resolve, 0); }); });
@@ -49,21 +61,27 @@ EM_ASYNC_JS(void, twNextAnimationFrame, (),
 
 namespace {
 
-// The music as the page plays it. The browser decodes the MP3 off the main
+// The music as the page plays it. A decoder decodes the MP3 off the main
 // thread and Web Audio plays it; the samples come back here for the
 // spectrum, which the project's own analyser takes at the audio clock's
 // play position, as the capture tool does at its frames' positions.
 class WebMusic : public ShowMusic {
 public:
-    explicit WebMusic(const Bx::ArchiveFile& mp3) : m_spectrum(m_decoded) {
-        // The format from the first frames: the browser decodes at the MP3's
-        // own rate, so that nothing is resampled.
+    WebMusic() : m_spectrum(m_decoded) {}
+    // Hands "music.mp3" to the browser for decoding once it has arrived (the
+    // archive packs it last).
+    void poll(Bx::Archive& archive) {
+        if (m_handedOver || !archive.arrived(Manifest::kMusic)) return;
+        m_handedOver = true;
+        const Bx::ArchiveFile& mp3 = *archive.getFile(Manifest::kMusic);
+        // Music that does not decode at its start goes no further.
         const Audio::DecodedAudio head = Audio::decodeMp3(mp3.data, std::min<size_t>(mp3.size, 16384));
         if (!head.ok()) {
             std::fprintf(stderr, "music: music.mp3: %s; the show goes on silent\n", head.error.c_str());
+            twNoMusic();
             return;
         }
-        twDecodeMusic(mp3.data, int(mp3.size), head.sampleRate, head.channels);
+        twDecodeMusic(mp3.data, int(mp3.size));
     }
     void play() override { twPlayMusic(); }
     // Until the samples have come back, the spectrum is silent.
@@ -87,6 +105,7 @@ public:
 
 private:
     Audio::DecodedAudio m_decoded;
+    bool m_handedOver = false;
     std::pair<int, int> m_pending;
     CaptureSpectrum m_spectrum;
 };
@@ -115,9 +134,10 @@ private:
 };
 
 struct Page {
+    std::unique_ptr<Bx::Archive> archive; // until the production takes it
     std::unique_ptr<Context> context;
     std::unique_ptr<Production> production;
-    WebMusic* music = nullptr;
+    WebMusic music;
     PageHost host;
     std::unique_ptr<ShowCore> core;
     DrawTarget target;
@@ -132,11 +152,49 @@ Page& page() {
     return p;
 }
 
+// The archive, wherever it is held now (the page's, then the production's).
+Bx::Archive& archive() {
+    return *Bx::Archive::ms_archive;
+}
+
+// Moves what the page has received of the archive into it; true when
+// anything came. A malformed archive stops here, with the desktop's block.
+bool pullArchive() {
+    static unsigned char buffer[1 << 16];
+    bool any = false;
+    for (;;) {
+        const int n = twTakeArchiveBytes(buffer, int(sizeof(buffer)));
+        if (n > 0) {
+            archive().feed(buffer, size_t(n));
+            any = true;
+            continue;
+        }
+        if (n < 0 && !archive().fed()) {
+            archive().feedEnd();
+            any = true;
+        }
+        return any;
+    }
+}
+
+// What a lookup of an entry that has not arrived does during the set-up:
+// waits for the page's next bytes.
+void waitForArchive() {
+    while (!pullArchive()) twArchiveArrival();
+}
+
 void playOneFrame() {
     Page& p = page();
+    p.music.poll(archive());
     // The intro's last frame stays on screen until the timeline's images
-    // are prepared: loading them must not wait on the browser's thread.
-    if (p.core->introOver() && !p.production->timelineReady()) return;
+    // are prepared and the music decoded: loading them must not wait on the
+    // browser's thread. Where data is still coming, its progress shows.
+    if (p.core->introOver() && !(p.production->timelineReady() && twMusicSettled())) {
+        p.production->uploadAhead();
+        twShowProgress(!archive().fed());
+        return;
+    }
+    twShowProgress(0);
     const bool played = p.core->playFrame(&p.target);
     if (played && p.core->frame().index == 0) twMark("first intro frame");
     if (!played || p.core->ended()) {
@@ -193,18 +251,28 @@ EMSCRIPTEN_KEEPALIVE const char* tw_scenes() {
     return out.c_str();
 }
 
-// Reads the archive "tidewane.velk" as the show will and lets it go, so
-// that a missing or damaged one stops with the desktop's assertion block
-// on the start page, before anything is chosen.
-EMSCRIPTEN_KEEPALIVE void tw_check_archive() {
-    Bx::Archive archive("tidewane.velk");
+// The archive "tidewane.velk" as its download starts: `length` bytes, or
+// less than 0 where the length is not known; `found` 0 where it cannot be
+// had, which stops with the desktop's assertion block on the start page.
+// The page calls tw_archive_pull as its bytes come in (not during
+// tw_prepare, which takes them itself), so that a damaged archive stops as
+// soon as it is known.
+EMSCRIPTEN_KEEPALIVE void tw_archive_open(int found, double length) {
+    if (!found) Bx::Archive::cannotOpen("tidewane.velk");
+    page().archive.reset(new Bx::Archive(
+        "tidewane.velk", length < 0 ? Bx::ArchiveReader::kUnknownLength : uint64_t(length),
+        waitForArchive));
+}
+
+EMSCRIPTEN_KEEPALIVE void tw_archive_pull() {
+    pullArchive();
 }
 
 // The context at `width` x `height` and the production's set-up, up to the
-// intro, as on the desktop: the preload picture shows while the intro's
-// images load. The archive is "tidewane.velk" in the module's file system
-// (the page puts it there). Returns 0, or 1 when no WebGL 2 context could
-// be made.
+// intro, as on the desktop: the preload picture shows as soon as its bytes
+// are in, the intro once its images are; the set-up waits for the archive's
+// bytes where it needs them. After tw_archive_open. Returns 0, or 1 when no
+// WebGL 2 context could be made.
 EMSCRIPTEN_KEEPALIVE int tw_prepare(int width, int height) {
     Page& p = page();
     twMark("prepare");
@@ -215,12 +283,9 @@ EMSCRIPTEN_KEEPALIVE int tw_prepare(int width, int height) {
         return 1;
     }
     p.target = DrawTarget{0, width, height};
-    MusicOpener openMusic = [&p](const Bx::ArchiveFile& mp3) {
-        std::unique_ptr<WebMusic> music(new WebMusic(mp3));
-        p.music = music.get();
-        return std::unique_ptr<ShowMusic>(std::move(music));
-    };
-    p.production.reset(new Production("tidewane.velk", width, height, openMusic,
+    // The music is the page's own: it arrives last and is handed to the
+    // browser as soon as it has.
+    p.production.reset(new Production(std::move(p.archive), width, height, MusicOpener(),
                                       [] {
                                           twMark("preload picture");
                                           twNextAnimationFrame();
@@ -229,7 +294,8 @@ EMSCRIPTEN_KEEPALIVE int tw_prepare(int width, int height) {
                                           twMark(step);
                                           twYield();
                                       }));
-    p.host.m_music = p.music;
+    p.host.m_music = &p.music;
+    p.music.poll(archive());
     return 0;
 }
 
@@ -250,11 +316,11 @@ EMSCRIPTEN_KEEPALIVE int tw_timeline_ready() {
 // Room for `frames` of the decoded music, which the page fills, then calls
 // tw_music_decoded.
 EMSCRIPTEN_KEEPALIVE float* tw_music_buffer(int frames, int channels, int rate) {
-    return page().music->reserve(frames, channels, rate);
+    return page().music.reserve(frames, channels, rate);
 }
 
 EMSCRIPTEN_KEEPALIVE void tw_music_decoded() {
-    page().music->arrived();
+    page().music.arrived();
 }
 
 // Draws the frame that the capture tool draws at `seconds` of the show at
@@ -264,7 +330,7 @@ EMSCRIPTEN_KEEPALIVE void tw_music_decoded() {
 EMSCRIPTEN_KEEPALIVE const char* tw_draw_at(double seconds, int fps) {
     Page& p = page();
     ShowLayout layout(fps);
-    ShowSequence sequence(layout, p.music->decoded(), p.production.get());
+    ShowSequence sequence(layout, p.music.decoded(), p.production.get());
     sequence.skipTo(layout.frameAtOrAfter(seconds));
     // An earlier call may have left the intro's drawing state behind.
     if (sequence.position() >= layout.introFrames()) {

@@ -298,11 +298,16 @@ test('on a slow network Start is usable and the progress shows while the data co
   await page.waitForFunction(() => /data: .*\(\d+%\)/.test(document.getElementById('status').textContent), { polling: 50 });
   const [percent] = (await page.$eval('#status', (e) => e.textContent)).match(/\d+(?=%)/);
   assert.ok(Number(percent) < 100, `Start waited for the whole archive (${percent}%)`);
-  // Started before the data is in, the stage carries the progress until it is.
+  // Started before the data is in, the stage carries the progress while
+  // the show waits for it; the preload picture and the intro come as soon as
+  // their bytes are in, before the rest (the music last).
   await page.click('#go');
   assert.match(await page.$eval('#progress', (e) => (e.hidden ? '' : e.textContent)), /Loading the show's data/);
   await page.waitForFunction(() => performance.getEntriesByName('first intro frame').length > 0, { timeout: 60000 });
   assert.equal(await page.$eval('#progress', (e) => e.hidden), true);
+  const marks = await page.evaluate(() => ['preload picture', 'first intro frame', 'archive in']
+    .map((n) => performance.getEntriesByName(n).map((e) => Math.round(e.startTime))[0]));
+  assert.ok(marks[2] == null || marks[1] < marks[2], `preload, intro, whole archive at ${marks} ms`);
   await page.close();
 });
 

@@ -1,7 +1,8 @@
 // The start page and the browser's side of the show: it checks for WebGL 2,
 // loads the WebAssembly module and streams the data archive in with its
-// progress, lists the picture sizes as soon as the module is in, and on
-// Start gives the module a canvas, a clock and the music's output. The
+// progress, lists the picture sizes as soon as the module is in, hands the
+// module the archive's bytes as they come, and on Start gives the module a
+// canvas, a clock and the music's output. The
 // clock is the audio context's; where sound cannot be had it is a silent
 // one, and the music joins at its position if sound starts later.
 // Everything it loads comes from this folder.
@@ -20,7 +21,9 @@
   let music = null;      // the decoded music as an AudioBuffer
   let musicDecoded = null; // settles once the music is decoded (or cannot be)
   let musicWanted = false;
-  let musicDecoding = false;
+  // 'waiting' (its bytes are still coming), 'decoding', then 'ready' or
+  // 'none' (the show plays silent).
+  let musicState = 'waiting';
   let musicStart = null; // the clock's reading when the music started
   let source = null;
   let quit = false;
@@ -28,6 +31,16 @@
   let enteredFullscreen = false;
   let chosen = null;     // {width, height, fullscreen}
   let settingUp = null;  // settles when the module's set-up (tw_prepare) returns
+  let inSetUp = false;   // the module cannot be entered while its set-up waits
+
+  // The archive's bytes as they arrive, until the module takes them.
+  const incoming = {
+    chunks: [],
+    offset: 0,      // into the first chunk
+    ended: false,
+    waiting: [],
+    arrived() { for (const resolve of this.waiting.splice(0)) resolve(); },
+  };
 
   // The show's clock in seconds: the audio context's while sound plays,
   // else the page's own time, silent; a switch either way keeps the reading
@@ -45,9 +58,9 @@
   };
   const kNoSound = 'playing without sound: no sound output is available';
 
-  // The pictures' decoding: a small pool of Web Workers (decoder.js), each
-  // running the decoder's own module, so that the main thread only
-  // uploads. The encoded bytes go to the workers as copies, the prepared
+  // The pictures' and the music's decoding: a small pool of Web Workers
+  // (decoder.js), each running the decoder's own module, so that the main
+  // thread only uploads. The encoded bytes go to the workers as copies, the prepared
   // ones come back transferred: no memory is shared, so any static host
   // will do. Images are dealt round in turn; a batch's results wait here,
   // keyed "batch:index", until the module takes them.
@@ -70,7 +83,12 @@
       }
       this.workers[this.turn++ % this.workers.length].postMessage(message, transfer);
     },
+    music: null,    // resolves with the decoded music
     arrived(image) {
+      if (image.music) {
+        this.music(image);
+        return;
+      }
       if (!this.dropped.has(image.batch)) this.prepared.set(image.batch + ':' + image.index, image);
       for (const resolve of this.waiting.splice(0)) resolve();
     },
@@ -120,28 +138,33 @@
         if (key.startsWith(batch + ':')) decoders.prepared.delete(key);
     },
     audioTime() { return clock.now(); },
-    // The MP3 decoded off the main thread at its own rate; the samples go
-    // back to the module for the spectrum.
-    decodeMusic(bytes, rate, channels) {
-      musicDecoding = true;
-      musicDecoded = new OfflineAudioContext(channels, 1, rate).decodeAudioData(bytes.buffer).then(async (buffer) => {
+    // The MP3 decoded off the main thread by one of the decoders, as the
+    // desktop decodes it; the samples go to the audio context for playing
+    // and back to the module for the spectrum.
+    decodeMusic(bytes) {
+      musicState = 'decoding';
+      musicDecoded = new Promise((resolve) => {
+        decoders.music = resolve;
+        decoders.post({ music: bytes }, [bytes.buffer]);
+      }).then(async ({ rate, channels, error }) => {
+        if (error) throw new Error(error);
         // Not while the set-up waits (for a picture, an animation frame):
         // the module cannot be entered while it is paused there.
         await settingUp;
-        const frames = buffer.length;
-        const ptr = Module.ccall('tw_music_buffer', 'number', ['number', 'number', 'number'],
-                                 [frames, buffer.numberOfChannels, buffer.sampleRate]);
-        // Interleaved into the module's room a slice at a time, so that no
-        // task of the page takes long (the whole music takes some 300 ms);
-        // the memory may grow between slices, so its view is taken anew.
-        const count = buffer.numberOfChannels;
-        const channels = Array.from({ length: count }, (_, c) => buffer.getChannelData(c));
+        const frames = channels[0].length;
+        const count = channels.length;
+        const buffer = new AudioBuffer({ length: frames, numberOfChannels: count, sampleRate: rate });
+        const ptr = Module.ccall('tw_music_buffer', 'number', ['number', 'number', 'number'], [frames, count, rate]);
+        // Into the audio buffer and, interleaved, into the module's room a
+        // slice at a time, so that no task of the page takes long; the
+        // memory may grow between slices, so its view is taken anew.
         const kSlice = 1 << 18;
         for (let from = 0; from < frames; from += kSlice) {
           const heap = Module.HEAPF32;
           const to = Math.min(frames, from + kSlice);
           for (let c = 0; c < count; ++c) {
             const data = channels[c];
+            buffer.copyToChannel(data.subarray(from, to), c, from);
             for (let i = from, at = (ptr >> 2) + from * count + c; i < to; ++i, at += count) heap[at] = data[i];
           }
           await new Promise((resolve) => setTimeout(resolve, 0));
@@ -149,20 +172,42 @@
         Module.ccall('tw_music_decoded', null, [], []);
         performance.mark('music decoded');
         music = buffer;
+        musicState = 'ready';
       }).catch((err) => {
-        console.error('music: music.mp3: the browser cannot decode it (' + err + '); the show goes on silent');
+        console.error('music: music.mp3: ' + (err.message || err) + '; the show goes on silent');
+        musicState = 'none';
       }).finally(() => {
-        musicDecoding = false;
         if (musicWanted) Tidewane.playMusic();
       });
     },
+    noMusic() {
+      musicState = 'none';
+      if (musicWanted) Tidewane.playMusic();
+    },
+    musicSettled() { return musicState === 'ready' || musicState === 'none'; },
+    // Up to `room` bytes of the archive into the module at `into`: how
+    // many, 0 when none are waiting, -1 once the file has ended.
+    takeArchiveBytes(into, room) {
+      if (!incoming.chunks.length) return incoming.ended ? -1 : 0;
+      const chunk = incoming.chunks[0];
+      const n = Math.min(room, chunk.length - incoming.offset);
+      Module.HEAPU8.set(chunk.subarray(incoming.offset, incoming.offset + n), into);
+      incoming.offset += n;
+      if (incoming.offset === chunk.length) {
+        incoming.chunks.shift();
+        incoming.offset = 0;
+      }
+      return n;
+    },
+    archiveArrival() { return new Promise((resolve) => incoming.waiting.push(resolve)); },
+    showProgress(on) { $('progress').hidden = !on; },
     // Starts the music now, or as soon as it is decoded; the timeline's
     // clock waits for it. Without music or sound to play it, the clock runs
     // silent.
     playMusic() {
       if (!musicWanted) performance.mark('intro ended');
       musicWanted = true;
-      if (!playing || musicStart !== null || musicDecoding) return;
+      if (!playing || musicStart !== null || !Tidewane.musicSettled()) return;
       musicStart = clock.now();
       if (!clock.silent) startSource(0);
     },
@@ -249,15 +294,31 @@
                                             imports);
   }
 
-  // Resolves to the archive's bytes, or null where it cannot be had (the
-  // module then says so as the desktop does).
-  const archive = moduleFetched.then(async () => {
-    let response;
-    try { response = await fetch('tidewane.velk'); } catch (err) { return null; }
-    if (!response.ok) return null;
-    if (!response.body) return new Uint8Array(await response.arrayBuffer());
-    return new Uint8Array(await new Response(counting(response, 'data', () => {})).arrayBuffer());
-  }).catch(() => null);
+  // The archive's response once its download starts, or null where it
+  // cannot be had (the module then says so as the desktop does).
+  const archiveResponse = moduleFetched.then(async () => {
+    try {
+      const response = await fetch('tidewane.velk');
+      return response.ok ? response : null;
+    } catch (err) { return null; }
+  });
+  // Its bytes into `incoming` as they come; resolves at their end.
+  const archiveRead = archiveResponse.then(async (response) => {
+    if (response && response.body) {
+      const reader = counting(response, 'data', () => {}).getReader();
+      for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        incoming.chunks.push(value);
+        incoming.arrived();
+      }
+    } else if (response) {
+      incoming.chunks.push(new Uint8Array(await response.arrayBuffer()));
+    }
+    incoming.ended = true;
+    performance.mark('archive in');
+    incoming.arrived();
+  }).catch(() => { incoming.ended = true; incoming.arrived(); });
 
   const ready = new Promise((resolve) => {
     window.Module = {
@@ -280,19 +341,36 @@
     document.body.appendChild(script);
   });
 
-  // The archive into the module's files once it is all in, read there as
-  // the show reads it: a missing or damaged one stops with the desktop's
-  // block, shown as soon as it is known. Resolves to whether it can play.
-  const data = Promise.all([archive, ready]).then(([bytes]) => {
-    if (bytes) Module.FS.writeFile('tidewane.velk', bytes);
+  // The module reads the archive as it arrives, as the show reads it: a
+  // missing or damaged one stops with the desktop's block, shown as soon as
+  // it is known. The length is the file's where the server names it for the
+  // bytes as they come (not for a compressed transfer). `opened` resolves
+  // to whether the show can play.
+  function intoModule(call, args) {
     try {
-      Module.ccall('tw_check_archive', null, [], []);
+      Module.ccall(call, null, ['number', 'number'].slice(0, args.length), args);
+      return true;
     } catch (err) {
       fail(output.join('\n') || String(err));
       return false;
     }
-    $('status').textContent = '';
-    return true;
+  }
+  function pullArchive() {
+    if (!inSetUp && document.body.dataset.state !== 'error') intoModule('tw_archive_pull', []);
+  }
+  const opened = Promise.all([archiveResponse, ready]).then(([response]) => {
+    const encoded = response && response.headers.get('content-encoding');
+    const length = response && !encoded ? Number(response.headers.get('content-length') || -1) : -1;
+    if (!intoModule('tw_archive_open', [response ? 1 : 0, length])) return false;
+    incoming.waiting.push(function next() {
+      pullArchive();
+      if (!incoming.ended) incoming.waiting.push(next);
+    });
+    pullArchive();
+    return document.body.dataset.state !== 'error';
+  });
+  archiveRead.then(() => opened).then((ok) => {
+    if (ok && document.body.dataset.state !== 'error') $('status').textContent = '';
   });
 
   // A WebGL 2 context takes a moment to make (hundreds of milliseconds on a
@@ -302,9 +380,13 @@
                 'It may be turned off, or the graphics driver may be blocked: try another browser or another machine.');
 
   async function prepare(width, height) {
+    inSetUp = true;
     settingUp = Module.ccall('tw_prepare', 'number', ['number', 'number'], [width, height], { async: true });
     const failed = await settingUp;
+    inSetUp = false;
     if (failed) fail(output.join('\n'));
+    // What came while the set-up ran and it did not take.
+    else pullArchive();
     return !failed;
   }
 
@@ -327,6 +409,7 @@
     select.disabled = false;
     $('go').disabled = false;
     setState('start');
+    performance.mark('start usable');
   }
 
   // Where sound cannot be had, the show goes on on the silent clock and the
@@ -375,14 +458,14 @@
     }
     $('canvas').focus();
     const clicked = performance.now();
-    // The stage carries the progress until the data is in.
-    $('progress').hidden = false;
+    // The stage carries the progress while the show waits for data.
+    $('progress').hidden = incoming.ended;
     // The stage is laid out and the sound set up in a task of their own.
     await new Promise((resolve) => setTimeout(resolve, 0));
-    const playable = await data;
+    if (!(await opened)) return;
+    const prepared = await prepare(w, h);
     $('progress').hidden = true;
-    if (!playable) return;
-    if (!(await prepare(w, h))) return;
+    if (!prepared) return;
     playing = true;
     if (!audio) clock.switchTo(true);
     Module.ccall('tw_play', null, [], []);
@@ -407,7 +490,11 @@
     }
     const [w, h] = (params.get('size') || '640x400').split('x').map(Number);
     show('stage');
-    if (!(await data) || !(await prepare(w, h))) return;
+    // The whole archive first: the frame is drawn with everything in.
+    await archiveRead;
+    if (!(await opened)) return;
+    pullArchive();
+    if (!(await prepare(w, h))) return;
     await musicDecoded;
     while (!Module.ccall('tw_timeline_ready', 'number', [], [])) await Tidewane.imageArrival();
     Tidewane.frame = Tidewane.drawAt(Number(params.get('at')), Number(params.get('fps') || 60));
