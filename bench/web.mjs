@@ -100,7 +100,8 @@ async function inChromium(renderer, server) {
   return { loading, frames, captureIntro };
 }
 
-// The page over an emulated network (DevTools protocol, no cache): from
+// The page over an emulated network (DevTools protocol, no cache), served
+// as a static host serves it (gzip for the text and the WebAssembly): from
 // navigation to Start usable, to the preload picture and to the first intro
 // frame, Start pressed at once (?start). Medians of the runs.
 const networks = [
@@ -142,11 +143,14 @@ function nativeFrames() {
 }
 
 const server = await serve(site);
+// The networks as a static host serves the page: text and WebAssembly gzipped.
+const host = await serve(site, { gzip: true });
 const native = nativeFrames();
 const mesa = await inChromium('mesa', server);
 const swift = await inChromium('swiftshader', server);
-await overNetworks(server);
+await overNetworks(host);
 server.close();
+host.close();
 
 const ms = (x) => x.toFixed(1);
 console.log(`renderer: llvmpipe natively and through ANGLE over EGL; SwiftShader; ${W}x${H}, medians`);

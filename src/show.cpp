@@ -111,9 +111,11 @@ const char* fragmentSource(int index) {
 Programs::Programs() = default;
 Programs::~Programs() = default;
 
-void buildPrograms(Programs& programs) {
-    for (int i = 0; i < kSceneCount; ++i)
+void buildPrograms(Programs& programs, const std::function<void()>& built) {
+    for (int i = 0; i < kSceneCount; ++i) {
         programs.scenes[i].reset(new Shader(Shaders::vertex, fragmentSource(i)));
+        if (built) built();
+    }
     programs.post.reset(new Shader(Shaders::vertex, fragmentSource(kPostProgram)));
 }
 
@@ -279,7 +281,9 @@ void Production::setUp(std::unique_ptr<ImageBatch> ahead, const MusicOpener& ope
     if (openMusic) m_music = openMusic(*m_archive->getFile(Manifest::kMusic));
     done("music player (decoding goes on behind)");
     enableFlatTexturing();
-    buildPrograms(m_programs);
+    // A step for each scene program too, so that a host that yields between
+    // steps (the browser) never waits on all six at once.
+    buildPrograms(m_programs, [&] { done("a scene program compiled and linked"); });
     done("six programs compiled and linked");
     // The preload picture stays on screen while the intro's images load.
     setVirtualScreen();

@@ -70,8 +70,9 @@ struct Programs {
     Programs();
     ~Programs();
 };
-// The five scene programs and the post pass, in the scene table's order.
-void buildPrograms(Programs& programs);
+// The five scene programs and the post pass, in the scene table's order;
+// `built` is called after each scene program.
+void buildPrograms(Programs& programs, const std::function<void()>& built = {});
 
 struct TimelineImages {
     TextureList lyrics; // 18 images

@@ -5,6 +5,7 @@
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
+import zlib from 'node:zlib';
 import { createRequire } from 'node:module';
 
 const require = createRequire(new URL('package.json', import.meta.url));
@@ -23,7 +24,11 @@ export const renderers = {
 // Serves `site` at / and each folder of `mounts` ({'/prefix/': folder}) at
 // its prefix; a path in `hidden` answers 404. Resolves to the origin and a
 // close function.
-export async function serve(site, { mounts = {}, hidden = [] } = {}) {
+// With `gzip`, the page's text and WebAssembly go compressed (level 6) to a
+// browser that takes it, as common static hosts send them; the archive,
+// whose pictures and music are compressed already, goes as it is.
+const compressed = new Set(['.html', '.js', '.css', '.wasm', '.txt']);
+export async function serve(site, { mounts = {}, hidden = [], gzip = false } = {}) {
   const server = http.createServer((req, res) => {
     let url = decodeURIComponent(new URL(req.url, 'http://localhost').pathname);
     if (hidden.includes(url)) { res.writeHead(404); res.end(); return; }
@@ -34,8 +39,13 @@ export async function serve(site, { mounts = {}, hidden = [] } = {}) {
     if (url.endsWith('/')) file = path.join(file, 'index.html');
     fs.readFile(file, (err, data) => {
       if (err) { res.writeHead(404); res.end(); return; }
-      res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream',
-                           'content-length': data.length });
+      const headers = { 'content-type': types[path.extname(file)] || 'application/octet-stream' };
+      if (gzip && compressed.has(path.extname(file)) && /\bgzip\b/.test(req.headers['accept-encoding'] || '')) {
+        data = zlib.gzipSync(data, { level: 6 });
+        headers['content-encoding'] = 'gzip';
+      }
+      headers['content-length'] = data.length;
+      res.writeHead(200, headers);
       res.end(data);
     });
   }).listen(0, '127.0.0.1');

@@ -91,10 +91,17 @@ public:
         return m_spectrum.update();
     }
     // Room for the browser's decoded samples, then their arrival.
+    // The room is reserved at once and taken a slice at a time (extend),
+    // so that no task touches all of its memory.
     float* reserve(int frames, int channels, int rate) {
-        m_decoded.samples.assign(size_t(frames) * size_t(channels), 0.0f);
+        m_decoded.samples.clear();
+        m_decoded.samples.reserve(size_t(frames) * size_t(channels));
         m_pending = {rate, channels};
+        m_room = size_t(frames) * size_t(channels);
         return m_decoded.samples.data();
+    }
+    void extend(int frames) {
+        m_decoded.samples.resize(std::min(m_room, size_t(frames) * size_t(m_pending.second)));
     }
     void arrived() {
         m_decoded.sampleRate = m_pending.first;
@@ -107,6 +114,7 @@ private:
     Audio::DecodedAudio m_decoded;
     bool m_handedOver = false;
     std::pair<int, int> m_pending;
+    size_t m_room = 0;
     CaptureSpectrum m_spectrum;
 };
 
@@ -313,10 +321,15 @@ EMSCRIPTEN_KEEPALIVE int tw_timeline_ready() {
     return page().production->timelineReady() ? 1 : 0;
 }
 
-// Room for `frames` of the decoded music, which the page fills, then calls
-// tw_music_decoded.
+// Room for `frames` of the decoded music, which the page fills in slices,
+// each after tw_music_extend has made the room up to its end valid, then
+// calls tw_music_decoded.
 EMSCRIPTEN_KEEPALIVE float* tw_music_buffer(int frames, int channels, int rate) {
     return page().music.reserve(frames, channels, rate);
+}
+
+EMSCRIPTEN_KEEPALIVE void tw_music_extend(int frames) {
+    page().music.extend(frames);
 }
 
 EMSCRIPTEN_KEEPALIVE void tw_music_decoded() {

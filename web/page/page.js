@@ -70,17 +70,19 @@
     prepared: new Map(),
     dropped: new Set(),
     waiting: [],
-    post(message, transfer) {
-      if (!this.workers.length) {
-        // One core is left to the drawing and the sound.
-        const count = Math.max(1, Math.min(4, (navigator.hardwareConcurrency || 2) - 1));
-        for (let i = 0; i < count; ++i) {
-          const worker = new Worker('decoder.js');
-          worker.onmessage = (e) => this.arrived(e.data);
-          worker.onerror = (e) => fail('The pictures cannot be decoded: ' + (e.message || 'the decoder did not start'));
-          this.workers.push(worker);
-        }
+    start() {
+      if (this.workers.length) return;
+      // One core is left to the drawing and the sound.
+      const count = Math.max(1, Math.min(4, (navigator.hardwareConcurrency || 2) - 1));
+      for (let i = 0; i < count; ++i) {
+        const worker = new Worker('decoder.js');
+        worker.onmessage = (e) => this.arrived(e.data);
+        worker.onerror = (e) => fail('The pictures cannot be decoded: ' + (e.message || 'the decoder did not start'));
+        this.workers.push(worker);
       }
+    },
+    post(message, transfer) {
+      this.start();
       this.workers[this.turn++ % this.workers.length].postMessage(message, transfer);
     },
     music: null,    // resolves with the decoded music
@@ -153,21 +155,27 @@
         await settingUp;
         const frames = channels[0].length;
         const count = channels.length;
+        const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
+        // Each of the two rooms (some 40 MB for four minutes of stereo) is
+        // made in a task of its own.
         const buffer = new AudioBuffer({ length: frames, numberOfChannels: count, sampleRate: rate });
+        await nextTask();
         const ptr = Module.ccall('tw_music_buffer', 'number', ['number', 'number', 'number'], [frames, count, rate]);
+        await nextTask();
         // Into the audio buffer and, interleaved, into the module's room a
         // slice at a time, so that no task of the page takes long; the
         // memory may grow between slices, so its view is taken anew.
         const kSlice = 1 << 18;
         for (let from = 0; from < frames; from += kSlice) {
-          const heap = Module.HEAPF32;
           const to = Math.min(frames, from + kSlice);
+          Module.ccall('tw_music_extend', null, ['number'], [to]);
+          const heap = Module.HEAPF32;
           for (let c = 0; c < count; ++c) {
             const data = channels[c];
             buffer.copyToChannel(data.subarray(from, to), c, from);
             for (let i = from, at = (ptr >> 2) + from * count + c; i < to; ++i, at += count) heap[at] = data[i];
           }
-          await new Promise((resolve) => setTimeout(resolve, 0));
+          await nextTask();
         }
         Module.ccall('tw_music_decoded', null, [], []);
         performance.mark('music decoded');
@@ -293,6 +301,10 @@
     return WebAssembly.instantiateStreaming(new Response(body, { headers: { 'content-type': 'application/wasm' } }),
                                             imports);
   }
+
+  // The decoders load beside the archive, so that the first picture does
+  // not wait for their module after it has arrived.
+  moduleFetched.then(() => decoders.start());
 
   // The archive's response once its download starts, or null where it
   // cannot be had (the module then says so as the desktop does).
